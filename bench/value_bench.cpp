@@ -1,0 +1,120 @@
+// The value tree: cost of building, deep-copying, comparing and destroying a
+// tree of about a million nodes, and the memory one node and one map entry take.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <string>
+
+#include "value/data_node.h"
+
+namespace zk {
+namespace {
+
+// A tree of about `nodes` nodes shaped like a parsed document: maps of ten
+// fields (ints, short and long strings, a small list) under a root list.
+void buildDocument(DataNode& root, int nodes) {
+    static const char* const keys[] = {"id", "name", "kind", "size", "flags", "owner", "title", "tags", "a", "b"};
+    ListValue& records = root.asList();
+    for (int built = 0; built < nodes; built += 14) {
+        DataNode& rec = records.append();
+        for (int f = 0; f < 7; ++f) rec.mapGet(keys[f]).setInt(built + f, ValueKind::Int64);
+        rec.mapGet(keys[7]).setStr("short text", ValueKind::Text);
+        rec.mapGet(keys[8]).setStr("a string long enough to need a heap block of its own", ValueKind::Text);
+        ListValue& tags = rec.mapGet(keys[9]).asList();
+        for (int t = 0; t < 3; ++t) tags.append().setInt(t, ValueKind::Int32);
+    }
+}
+
+constexpr int kNodes = 1000000;
+
+size_t heapInUse() { return mallinfo2().uordblks; }
+
+void BM_BuildTree(benchmark::State& state) {
+    for (auto _ : state) {
+        DataNode root;
+        buildDocument(root, kNodes);
+        benchmark::DoNotOptimize(root);
+        state.PauseTiming();
+        root.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kNodes);
+}
+
+void BM_CopyTree(benchmark::State& state) {
+    DataNode root;
+    buildDocument(root, kNodes);
+    for (auto _ : state) {
+        DataNode copy(root);
+        benchmark::DoNotOptimize(copy);
+        state.PauseTiming();
+        copy.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kNodes);
+}
+
+void BM_CompareTrees(benchmark::State& state) {
+    DataNode a, b;
+    buildDocument(a, kNodes);
+    buildDocument(b, kNodes);
+    for (auto _ : state) benchmark::DoNotOptimize(a.equals(b));
+    state.SetItemsProcessed(state.iterations() * kNodes);
+}
+
+void BM_DestroyTree(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        DataNode* root = new DataNode;
+        buildDocument(*root, kNodes);
+        state.ResumeTiming();
+        delete root;
+    }
+    state.SetItemsProcessed(state.iterations() * kNodes);
+}
+
+void BM_MapLookup(benchmark::State& state) {
+    DataNode m;
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::string> keys;
+    for (int i = 0; i < n; ++i) keys.push_back("field_" + std::to_string(i));
+    for (const auto& k : keys) m.mapGet(k);
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(m.map().find(keys[i]));
+        if (++i == keys.size()) i = 0;
+    }
+}
+
+// Memory per Int list item (node and item slot) and per map entry (entry,
+// index slot and child node), as the allocator sees it, chunk overheads and
+// spare capacity included. Keys are short enough to be stored inline.
+void BM_MemoryFootprint(benchmark::State& state) {
+    constexpr int n = 100000;
+    double perInt = 0, perEntry = 0;
+    for (auto _ : state) {
+        size_t before = heapInUse();
+        DataNode ints;
+        ListValue& l = ints.asList();
+        for (int i = 0; i < n; ++i) l.append().setInt(i, ValueKind::Int64);
+        perInt = double(heapInUse() - before) / n;
+
+        before = heapInUse();
+        DataNode map;
+        for (int i = 0; i < n; ++i) map.mapGet("key" + std::to_string(i)).setInt(i, ValueKind::Int64);
+        perEntry = double(heapInUse() - before) / n;
+    }
+    state.counters["bytes_per_int_list_item"] = perInt;
+    state.counters["bytes_per_map_entry"] = perEntry;
+    state.counters["sizeof_DataNode"] = sizeof(DataNode);
+}
+
+BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompareTrees)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DestroyTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapLookup)->Arg(4)->Arg(64)->Arg(100000);
+BENCHMARK(BM_MemoryFootprint)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace zk

@@ -1,0 +1,54 @@
+#include "codec/format_switch.h"
+
+#include <cstring>
+
+#include "codec/error_codes.h"
+#include "platform/last_error.h"
+
+namespace zk {
+
+Codec CodecFor(uint8_t format) noexcept {
+    switch (format) {
+    default: return {nullptr, nullptr};
+    }
+}
+
+uint32_t writeNode(const DataNode& node, OutputStream& out) {
+    WriterFn write = CodecFor(node.format()).write;
+    return write ? write(out, node) : err::BadArgument;
+}
+
+uint32_t readNode(DataNode& node, InputStream& in) {
+    ReaderFn read = CodecFor(node.format()).read;
+    return read ? read(in, node) : err::BadArgument;
+}
+
+uint32_t writeToBuffer(const DataNode& node, void* buf, uint32_t& size) {
+    OutputStream out;
+    if (uint32_t code = writeNode(node, out)) return code;
+    if (out.failed()) return err::StreamFailure;
+    uint32_t n = static_cast<uint32_t>(out.size());
+    if (size < n) {
+        size = n;
+        return err::BufferTooSmall;
+    }
+    if (n && !buf) return err::BadArgument;  // room claimed, but nowhere to put it
+    if (n) std::memcpy(buf, out.data(), n);
+    size = n;
+    return err::Ok;
+}
+
+uint32_t readFromBuffer(DataNode& node, const void* buf, uint32_t& size) {
+    if (!buf && size) {
+        size = 0;
+        return err::BadArgument;
+    }
+    InputStream in(buf, size);
+    uint32_t code = readNode(node, in);
+    size = code ? 0 : in.tell();
+    return code;
+}
+
+void PublishError(uint32_t code) noexcept { SetLastError(code); }
+
+}  // namespace zk

@@ -1,0 +1,81 @@
+// OutputStream: the one growable buffer every writer appends to.
+//
+// It behaves like an output stream with a bad bit: when memory runs out, or
+// the output would pass 4 GiB - 1 bytes (sizes travel as uint32 to callers),
+// the stream turns failed, later appends are ignored, and the writer reports
+// the failure when it next looks at the state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "value/decimal.h"
+
+namespace zk {
+
+class OutputStream {
+public:
+    static constexpr size_t kMaxSize = UINT32_MAX;
+
+    OutputStream() noexcept = default;
+    OutputStream(const OutputStream&) = delete;
+    OutputStream& operator=(const OutputStream&) = delete;
+    ~OutputStream();
+
+    bool good() const noexcept { return !failed_; }
+    bool failed() const noexcept { return failed_; }
+    void setFailed() noexcept { failed_ = true; }
+
+    const char* data() const noexcept { return data_; }
+    size_t size() const noexcept { return size_; }
+    std::string_view view() const noexcept { return {data_, size_}; }
+    // Empties the buffer (keeping its memory) and clears the failed state.
+    void clear() noexcept {
+        size_ = 0;
+        failed_ = false;
+    }
+
+    void put(char c) {
+        if (size_ < capacity_ && !failed_)
+            data_[size_++] = c;
+        else
+            appendSlow(&c, 1);
+    }
+    void write(const void* bytes, size_t n) {
+        if (n <= capacity_ - size_ && !failed_) {
+            if (n) std::memcpy(data_ + size_, bytes, n);
+            size_ += n;
+        } else {
+            appendSlow(bytes, n);
+        }
+    }
+    void write(std::string_view s) { write(s.data(), s.size()); }
+    // Zero-terminated text; a null pointer writes nothing.
+    void writeText(const char* s) {
+        if (s) write(s, std::strlen(s));
+    }
+    void writeInt64(int64_t v) {
+        char buf[kMaxInt64Digits];
+        write(buf, FormatInt64(v, buf));
+    }
+    void writeUInt64(uint64_t v) {
+        char buf[kMaxInt64Digits];
+        write(buf, FormatUInt64(v, buf));
+    }
+    // n copies of c (indentation).
+    void fill(char c, size_t n);
+    void reserve(size_t n);
+
+private:
+    void appendSlow(const void* bytes, size_t n);
+    bool grow(size_t needed) noexcept;
+
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace zk

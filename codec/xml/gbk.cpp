@@ -1,0 +1,215 @@
+// GBK (Windows code page 936) through iconv. ASCII maps 1:1 in GBK, so runs
+// of it are copied here and only the other runs reach iconv. iconv stops at
+// anything it cannot convert; each stop is answered with one replacement and
+// the conversion resumes after the offending unit or byte, so every stop
+// makes progress.
+#include "codec/xml/text_convert.h"
+
+#include <iconv.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace zk {
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "char16_t strings are handed to iconv as UTF-16LE");
+
+constexpr size_t kIconvError = static_cast<size_t>(-1);
+constexpr char16_t kReplacement = 0xFFFD;
+
+iconv_t NoDescriptor() { return reinterpret_cast<iconv_t>(-1); }
+
+// Descriptors are opened on first use in each thread and kept for the
+// thread's life: iconv_open is far dearer than a conversion, and an iconv_t
+// carries state, so threads cannot share one.
+class IconvCache {
+public:
+    IconvCache() = default;
+    IconvCache(const IconvCache&) = delete;
+    IconvCache& operator=(const IconvCache&) = delete;
+    ~IconvCache() {
+        if (toGbk_ != NoDescriptor()) iconv_close(toGbk_);
+        if (fromGbk_ != NoDescriptor()) iconv_close(fromGbk_);
+    }
+
+    iconv_t ToGbk() { return Open(toGbk_, triedToGbk_, "CP936", "UTF-16LE"); }
+    iconv_t FromGbk() { return Open(fromGbk_, triedFromGbk_, "UTF-16LE", "CP936"); }
+
+private:
+    // A descriptor that failed to open is not retried: without the CP936
+    // module every non-ASCII character simply counts as unconvertible.
+    static iconv_t Open(iconv_t& cd, bool& tried, const char* to, const char* from) {
+        if (!tried) {
+            tried = true;
+            cd = iconv_open(to, from);
+        }
+        if (cd != NoDescriptor()) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        return cd;
+    }
+
+    iconv_t toGbk_ = NoDescriptor();
+    iconv_t fromGbk_ = NoDescriptor();
+    bool triedToGbk_ = false;
+    bool triedFromGbk_ = false;
+};
+
+thread_local IconvCache tlsIconv;
+
+size_t Convert(iconv_t cd, const char** in, size_t* inLeft, char** out, size_t* outLeft) {
+    if (cd == NoDescriptor()) {
+        errno = EILSEQ;
+        return kIconvError;
+    }
+    char* inPtr = const_cast<char*>(*in);  // iconv's prototype lacks the const
+    size_t r = iconv(cd, &inPtr, inLeft, out, outLeft);
+    *in = inPtr;
+    return r;
+}
+
+// Converts units [src, end), none of them ASCII, to GBK at out, which the
+// caller has made big enough; returns the new output end. iconv is granted 2
+// bytes per unit: no GBK character needs more and every "?" takes 1 byte for
+// at least 1 unit, so it never runs out of room (E2BIG) and only stops at a
+// unit it cannot take.
+char* UnitsToGbk(iconv_t cd, const char16_t* src, const char16_t* end, char* out) {
+    const char* in = reinterpret_cast<const char*>(src);
+    size_t inLeft = static_cast<size_t>(end - src) * 2;
+    size_t outLeft = inLeft;
+    while (inLeft && Convert(cd, &in, &inLeft, &out, &outLeft) == kIconvError) {
+        // EILSEQ: no GBK form, or an unpaired surrogate. EINVAL: a high
+        // surrogate ends the run, so it is unpaired too.
+        if (errno != EILSEQ && errno != EINVAL) break;
+        const char16_t* u = reinterpret_cast<const char16_t*>(in);
+        size_t skip = inLeft >= 4 && (u[0] & 0xFC00) == 0xD800 && (u[1] & 0xFC00) == 0xDC00 ? 4 : 2;
+        *out++ = '?';
+        --outLeft;
+        in += skip;
+        inLeft -= skip;
+    }
+    return out;
+}
+
+// Copies the leading ASCII bytes of src[0..n), the same in UTF-8 and GBK, to
+// dst; returns how many.
+size_t CopyAscii(const char* src, size_t n, char* dst) {
+    size_t i = 0;
+    for (uint64_t block; i + 8 <= n; i += 8) {
+        std::memcpy(&block, src + i, 8);
+        if (block & 0x8080808080808080u) break;
+        std::memcpy(dst + i, &block, 8);
+    }
+    for (; i < n && static_cast<unsigned char>(src[i]) < 0x80; ++i) dst[i] = src[i];
+    return i;
+}
+
+// Where a non-ASCII run starting at s ends, stepping over a possible trail
+// byte after each non-ASCII byte, since trail bytes may lie in the ASCII range.
+const char* GbkRunEnd(const char* s, const char* end) {
+    while (s < end && static_cast<unsigned char>(*s) >= 0x80) s += end - s >= 2 ? 2 : 1;
+    return s;
+}
+
+// Converts the GBK run [src, runEnd) to units at *out; returns where it
+// stopped. A lead byte cut off by the run's end (one byte earlier went bad and
+// shifted the pairing) is left to the caller, so that it starts a new run
+// there and the lead meets its trail byte.
+const char* GbkRunToUnits(iconv_t cd, const char* src, const char* runEnd, const char* end,
+                          char16_t** out) {
+    const char* in = src;
+    size_t inLeft = static_cast<size_t>(runEnd - src);
+    char* o = reinterpret_cast<char*>(*out);
+    size_t outLeft = inLeft * 2;  // one unit per byte at most
+    while (inLeft && Convert(cd, &in, &inLeft, &o, &outLeft) == kIconvError) {
+        if (errno == EINVAL && runEnd != end && in != src) break;
+        if (errno != EILSEQ && errno != EINVAL) break;
+        *reinterpret_cast<char16_t*>(o) = kReplacement;
+        o += 2;
+        outLeft -= 2;
+        ++in;
+        --inLeft;
+    }
+    *out = reinterpret_cast<char16_t*>(o);
+    return in;
+}
+
+}  // namespace
+
+void WideToGbk(const char16_t* src, size_t len, ByteString& dst) {
+    if (!src || !len) {
+        dst.clear();
+        return;
+    }
+    iconv_t cd = tlsIconv.ToGbk();
+    char* start = dst.resizeForOverwrite(2 * len);
+    char* out = start;
+    const char16_t* end = src + len;
+    while (src < end) {
+        size_t ascii = text_detail::NarrowAscii(src, static_cast<size_t>(end - src), out);
+        src += ascii;
+        out += ascii;
+        const char16_t* run = src;
+        while (src < end && *src >= 0x80) ++src;
+        if (run != src) out = UnitsToGbk(cd, run, src, out);
+    }
+    dst.resize(static_cast<size_t>(out - start));
+}
+
+void GbkToWide(const char* src, size_t len, std::u16string& dst) {
+    if (!src || !len) {
+        dst.clear();
+        return;
+    }
+    iconv_t cd = tlsIconv.FromGbk();
+    dst.resize(len);
+    char16_t* start = dst.data();
+    char16_t* out = start;
+    const char* end = src + len;
+    while (src < end) {
+        size_t ascii = text_detail::WidenAscii(src, static_cast<size_t>(end - src), out);
+        src += ascii;
+        out += ascii;
+        if (src < end) src = GbkRunToUnits(cd, src, GbkRunEnd(src, end), end, &out);
+    }
+    dst.resize(static_cast<size_t>(out - start));
+}
+
+void Utf8ToGbk(const char* src, size_t len, ByteString& dst) {
+    if (!src || !len) {
+        dst.clear();
+        return;
+    }
+    iconv_t cd = tlsIconv.ToGbk();
+    // No character takes more GBK bytes than UTF-8 bytes ("?" stands for
+    // 1 to 4), so the source length bounds the result. Non-ASCII text passes
+    // through a stack buffer of units on its way to iconv.
+    char* start = dst.resizeForOverwrite(len);
+    char* out = start;
+    const char* end = src + len;
+    char16_t units[512];
+    while (src < end) {
+        size_t ascii = CopyAscii(src, static_cast<size_t>(end - src), out);
+        src += ascii;
+        out += ascii;
+        size_t n = text_detail::DecodeUtf8Run(&src, end, units, sizeof units / sizeof units[0]);
+        if (n) out = UnitsToGbk(cd, units, units + n, out);
+    }
+    dst.resize(static_cast<size_t>(out - start));
+}
+
+int GbkPairToUnit(unsigned char lead, unsigned char trail) {
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    char16_t units[2];
+    const char* in = pair;
+    size_t inLeft = 2;
+    char* out = reinterpret_cast<char*>(units);
+    size_t outLeft = sizeof units;
+    if (Convert(tlsIconv.FromGbk(), &in, &inLeft, &out, &outLeft) == kIconvError) return -1;
+    if (outLeft == sizeof units) return -1;
+    return units[0];
+}
+
+}  // namespace zk

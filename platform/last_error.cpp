@@ -1,0 +1,9 @@
+#include "platform/last_error.h"
+
+namespace {
+thread_local DWORD lastError = 0;
+}
+
+extern "C" void SetLastError(DWORD code) { lastError = code; }
+
+extern "C" DWORD GetLastError(void) { return lastError; }

@@ -1,0 +1,107 @@
+#include "value/list_value.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "value/data_node.h"
+#include "value/tree_ops.h"
+
+namespace zk {
+
+// Items are NodeRefs, one pointer each and trivially relocatable, so the array
+// lives in malloc'd memory and grows with realloc.
+
+ListValue::ListValue(const ListValue& other) : ListValue() { TreeOps::copyList(*this, other); }
+
+ListValue& ListValue::operator=(const ListValue& other) {
+    if (this != &other) {
+        ListValue copy(other);
+        destroy();
+        std::memcpy(static_cast<void*>(this), &copy, sizeof(copy));
+        new (&copy) ListValue();
+    }
+    return *this;
+}
+
+void ListValue::reserve(uint32_t n) {
+    if (n <= capacity_) return;
+    uint64_t grown = uint64_t{capacity_} + capacity_ / 2;
+    if (n > kMaxCapacity) throw std::bad_alloc();
+    uint32_t cap = static_cast<uint32_t>(grown < n ? n : (grown > kMaxCapacity ? kMaxCapacity : grown));
+    if (cap < 4) cap = 4;
+    void* block = std::realloc(static_cast<void*>(items_), size_t{cap} * sizeof(NodeRef));
+    if (!block) throw std::bad_alloc();
+    items_ = static_cast<NodeRef*>(block);
+    capacity_ = cap;
+}
+
+DataNode& ListValue::append() {
+    if (size_ == capacity_) reserve(size_ + 1);
+    DataNode* node = TreeOps::newNode();
+    items_[size_++].node_ = node;
+    return *node;
+}
+
+void ListValue::resize(uint32_t n) {
+    if (n <= size_) {
+        shrinkTo(n);
+        return;
+    }
+    reserve(n);
+    while (size_ < n) items_[size_++].node_ = TreeOps::newNode();
+}
+
+NodeRef& ListValue::at(uint32_t i) {
+    if (i >= size_ && i < kMaxGrowIndex) resize(i + 1);
+    return i < size_ ? items_[i] : scratch();
+}
+
+NodeRef& ListValue::scratch() {
+    static NodeRef* node = new NodeRef();  // lives until the process ends
+    return *node;
+}
+
+NodeRef& ListValue::prototype() {
+    if (!prototype_.node_) {
+        DataNode* node = TreeOps::newNode();
+        if (prototypeFromFirst_) {
+            NodeRef owner(NodeRef::Adopt{}, node);
+            TreeOps::copyInto(*node, *items_[0]);
+            owner.node_ = nullptr;
+        }
+        prototype_.node_ = node;
+    }
+    prototypeFromFirst_ = 0;
+    return prototype_;
+}
+
+void ListValue::shrinkTo(uint32_t n) {
+    if (n == 0 && size_) settlePrototype();
+    releaseLast(n);
+}
+
+bool ListValue::insertAt(uint32_t i, const NodeRef& value) { return insertAt(i, *value); }
+
+// Nodes stay at their positions: the values from i on move one node down and
+// the copy of value lands in the node at i; only the last node is new.
+bool ListValue::insertAt(uint32_t i, const DataNode& value) {
+    if (i > size_) return false;
+    if (i == 0) settlePrototype();
+    DataNode copy(value);  // value may be one of our own items
+    append();
+    for (uint32_t j = size_ - 1; j > i; --j) items_[j]->moveFrom(*items_[j - 1]);
+    items_[i]->moveFrom(copy);
+    return true;
+}
+
+// The values after i move one node up; the last node is released.
+bool ListValue::removeAt(uint32_t i) {
+    if (i >= size_) return false;
+    if (i == 0) settlePrototype();
+    for (uint32_t j = i; j + 1 < size_; ++j) items_[j]->moveFrom(*items_[j + 1]);
+    releaseLast(size_ - 1);
+    return true;
+}
+
+}  // namespace zk

@@ -1,0 +1,232 @@
+#include "value/map_value.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+
+#include "value/data_node.h"
+#include "value/tree_ops.h"
+
+namespace zk {
+
+// --- hashing ---------------------------------------------------------------
+
+namespace {
+
+uint64_t load64(const char* p) noexcept {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+uint64_t loadTail(const char* p, size_t n) noexcept {  // n < 8
+    uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    return v;
+}
+
+// 64x64->128 multiply folded to 64 bits: the mixing step of the wyhash family.
+uint64_t fold(uint64_t a, uint64_t b) noexcept {
+    __uint128_t r = static_cast<__uint128_t>(a) * b;
+    return static_cast<uint64_t>(r) ^ static_cast<uint64_t>(r >> 64);
+}
+
+uint64_t processSeed() noexcept {
+    static const uint64_t seed = [] {
+        std::random_device rd;
+        return (uint64_t{rd()} << 32) ^ rd() ^ 0x9E3779B97F4A7C15ull;
+    }();
+    return seed;
+}
+
+}  // namespace
+
+uint32_t HashKey(std::string_view key) noexcept {
+    constexpr uint64_t k1 = 0xA0761D6478BD642Full, k2 = 0xE7037ED1A0B428DBull;
+    const char* p = key.data();
+    size_t n = key.size();
+    uint64_t h = processSeed() ^ (n * k1);
+    for (; n >= 16; p += 16, n -= 16) h = fold(load64(p) ^ k1 ^ h, load64(p + 8) ^ k2);
+    uint64_t a = n >= 8 ? load64(p) : loadTail(p, n);
+    uint64_t b = n > 8 ? loadTail(p + 8, n - 8) : 0;
+    h = fold(a ^ k1 ^ h, b ^ k2 ^ key.size());
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+// --- storage -----------------------------------------------------------------
+
+MapValue::MapValue(const MapValue& other) : MapValue() { TreeOps::copyMap(*this, other); }
+
+MapValue& MapValue::operator=(const MapValue& other) {
+    if (this != &other) {
+        MapValue copy(other);
+        destroy();
+        std::memcpy(static_cast<void*>(this), &copy, sizeof(copy));
+        new (&copy) MapValue();
+    }
+    return *this;
+}
+
+// Entries are a ByteString and a NodeRef, both trivially relocatable, so the
+// array grows with realloc.
+void MapValue::reserve(uint32_t n) {
+    if (n <= capacity_) return;
+    uint64_t grown = uint64_t{capacity_} + capacity_ / 2;
+    uint32_t cap = static_cast<uint32_t>(grown < n ? n : (grown > UINT32_MAX ? UINT32_MAX : grown));
+    if (cap < 4) cap = 4;
+    void* block = std::realloc(static_cast<void*>(entries_), size_t{cap} * sizeof(Entry));
+    if (!block) throw std::bad_alloc();
+    entries_ = static_cast<Entry*>(block);
+    capacity_ = cap;
+}
+
+void MapValue::clear() noexcept {
+    destroy();
+}
+
+MapValue::Entry& MapValue::appendEntry(std::string_view key, DataNode* child) {
+    if (size_ == capacity_) reserve(size_ + 1);
+    Entry* e = entries_ + size_;
+    new (&e->key) ByteString(key);
+    e->child.node_ = child;
+    ++size_;
+    if (index_) {
+        if (uint64_t{size_} * 2 > uint64_t{indexMask()} + 1)
+            rebuildIndex((indexMask() + 1) * 2);
+        else
+            indexInsert(size_ - 1, HashKey(key));
+    } else if (size_ > kIndexThreshold) {
+        rebuildIndex(64);
+    }
+    return *e;
+}
+
+// --- lookup ------------------------------------------------------------------
+
+int64_t MapValue::findPosition(std::string_view key) const noexcept {
+    if (!index_) {
+        for (uint32_t i = 0; i < size_; ++i)
+            if (entries_[i].key.view() == key) return i;
+        return -1;
+    }
+    uint32_t hash = HashKey(key);
+    uint32_t mask = indexMask();
+    for (uint32_t s = hash & mask;; s = (s + 1) & mask) {
+        const Slot& slot = slots()[s];
+        if (!slot.positionPlusOne) return -1;
+        if (slot.hash == hash && entries_[slot.positionPlusOne - 1].key.view() == key) return slot.positionPlusOne - 1;
+    }
+}
+
+NodeRef* MapValue::find(std::string_view key) noexcept {
+    int64_t i = findPosition(key);
+    return i < 0 ? nullptr : &entries_[i].child;
+}
+
+const NodeRef* MapValue::find(std::string_view key) const noexcept {
+    int64_t i = findPosition(key);
+    return i < 0 ? nullptr : &entries_[i].child;
+}
+
+NodeRef& MapValue::getOrInsert(std::string_view key) {
+    if (NodeRef* found = find(key)) return *found;
+    NodeRef fresh;  // owns the node until the entry holds it
+    DataNode* node = fresh.node_;
+    Entry& e = appendEntry(key, node);
+    fresh.node_ = nullptr;
+    return e.child;
+}
+
+bool MapValue::keyAt(uint32_t i, ByteString& out) const {
+    if (i >= size_) return false;
+    out = entries_[i].key;
+    return true;
+}
+
+// --- positional insert and removal ----------------------------------------
+
+bool MapValue::insertAt(uint32_t pos, std::string_view key, const NodeRef& value) { return insertAt(pos, key, *value); }
+
+bool MapValue::insertAt(uint32_t pos, std::string_view key, const DataNode& value) {
+    if (pos > size_ || contains(key)) return false;
+    NodeRef copy(value);  // value may live in this map; copy before anything moves
+    ByteString keyCopy(key);  // so may the key bytes
+    appendEntry(keyCopy, copy.node_);
+    copy.node_ = nullptr;
+    if (pos == size_ - 1) return true;
+    // Rotate the new last entry into place.
+    alignas(Entry) unsigned char moved[sizeof(Entry)];
+    std::memcpy(moved, entries_ + size_ - 1, sizeof(Entry));
+    std::memmove(static_cast<void*>(entries_ + pos + 1), entries_ + pos, sizeof(Entry) * (size_ - 1 - pos));
+    std::memcpy(static_cast<void*>(entries_ + pos), moved, sizeof(Entry));
+    if (index_) {
+        uint32_t hash = HashKey(entries_[pos].key);
+        indexErase(size_ - 1, hash);
+        indexShiftPositions(pos, 1);
+        indexInsert(pos, hash);
+    }
+    return true;
+}
+
+bool MapValue::remove(std::string_view key) {
+    int64_t found = findPosition(key);
+    if (found < 0) return false;
+    uint32_t pos = static_cast<uint32_t>(found);
+    if (index_) {
+        indexErase(pos, HashKey(key));
+        indexShiftPositions(pos + 1, -1);
+    }
+    // Detach the entry before releasing: releasing may run arbitrary teardown.
+    DataNode* child = entries_[pos].child.node_;
+    entries_[pos].key.~ByteString();
+    std::memmove(static_cast<void*>(entries_ + pos), entries_ + pos + 1, sizeof(Entry) * (size_ - 1 - pos));
+    --size_;
+    TreeOps::releaseNode(child);
+    return true;
+}
+
+// --- index ---------------------------------------------------------------
+
+void MapValue::rebuildIndex(uint32_t slotCount) {
+    size_t bytes = (size_t{slotCount} + 1) * sizeof(Slot);
+    Slot* block = static_cast<Slot*>(std::calloc(1, bytes));
+    if (!block) throw std::bad_alloc();
+    std::free(index_);
+    index_ = block;
+    index_[0].positionPlusOne = slotCount - 1;
+    for (uint32_t i = 0; i < size_; ++i) indexInsert(i, HashKey(entries_[i].key));
+}
+
+void MapValue::indexInsert(uint32_t position, uint32_t hash) noexcept {
+    uint32_t mask = indexMask();
+    uint32_t s = hash & mask;
+    while (slots()[s].positionPlusOne) s = (s + 1) & mask;
+    slots()[s] = Slot{position + 1, hash};
+}
+
+// Linear-probing deletion with backward shift, so no tombstones accumulate.
+void MapValue::indexErase(uint32_t position, uint32_t hash) noexcept {
+    uint32_t mask = indexMask();
+    Slot* table = slots();
+    uint32_t hole = hash & mask;
+    while (table[hole].positionPlusOne != position + 1) hole = (hole + 1) & mask;
+    for (uint32_t s = (hole + 1) & mask; table[s].positionPlusOne; s = (s + 1) & mask) {
+        uint32_t home = table[s].hash & mask;
+        // Move s into the hole unless its home lies cyclically in (hole, s].
+        bool stays = hole <= s ? (home > hole && home <= s) : (home > hole || home <= s);
+        if (!stays) {
+            table[hole] = table[s];
+            hole = s;
+        }
+    }
+    table[hole] = Slot{0, 0};
+}
+
+void MapValue::indexShiftPositions(uint32_t from, int32_t delta) noexcept {
+    Slot* table = slots();
+    for (uint32_t s = 0; s <= indexMask(); ++s)
+        if (table[s].positionPlusOne > from) table[s].positionPlusOne += delta;
+}
+
+}  // namespace zk
