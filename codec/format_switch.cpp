@@ -3,12 +3,18 @@
 #include <cstring>
 
 #include "codec/error_codes.h"
+#include "codec/text/debug_dump.h"
+#include "codec/text/http_message.h"
+#include "codec/text/ini.h"
 #include "platform/last_error.h"
 
 namespace zk {
 
 Codec CodecFor(uint8_t format) noexcept {
     switch (format) {
+    case FormatId::Http: return {WriteHttpMessage, ReadHttpMessage};
+    case FormatId::Ini: return {WriteIni, ReadIni};
+    case FormatId::DebugDump: return {WriteDebugDump, nullptr};
     default: return {nullptr, nullptr};
     }
 }

@@ -1,5 +1,7 @@
 #include "codec/input_stream.h"
 
+#include <cstring>
+
 #include "value/decimal.h"
 
 namespace zk {
@@ -67,11 +69,11 @@ bool InputStream::getLine(std::string_view& line, size_t bufferSize, char delim)
         return false;
     }
     const unsigned char* start = cur_;
-    size_t stored = 0;
-    while (stored + 1 < bufferSize && cur_ < end_ && *cur_ != static_cast<unsigned char>(delim)) {
-        ++cur_;
-        ++stored;
-    }
+    size_t room = bufferSize ? bufferSize - 1 : 0;
+    size_t scan = room < remaining() ? room : remaining();
+    const void* found = std::memchr(start, static_cast<unsigned char>(delim), scan);
+    cur_ = found ? static_cast<const unsigned char*>(found) : start + scan;
+    size_t stored = static_cast<size_t>(cur_ - start);
     line = {reinterpret_cast<const char*>(start), stored};
     size_t extracted = stored;
     if (cur_ == end_) {

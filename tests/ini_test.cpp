@@ -1,0 +1,284 @@
+// The INI codec: byte-exact lines without trimming, the comment and CR rules
+// of the reader, and its reading to the very end of the input.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "codec/error_codes.h"
+#include "codec/text/ini.h"
+
+namespace zk {
+namespace {
+
+using namespace std::string_literals;
+
+std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+
+std::string Write(const DataNode& node) {
+    OutputStream out;
+    uint32_t code = WriteIni(out, node);
+    return code ? Error(code) : std::string(out.view());
+}
+
+uint32_t Read(std::string_view text, DataNode& node) {
+    InputStream in(text);
+    return ReadIni(in, node);
+}
+
+uint32_t ReadCode(std::string_view text) {
+    DataNode node;
+    return Read(text, node);
+}
+
+// The tree as "[section]key=value;" text, to compare whole results at once.
+std::string Show(const DataNode& root) {
+    if (!root.isMap()) return root.isNone() ? "<none>" : "<not a map>";
+    std::string s;
+    for (const MapValue::Entry& section : root.map()) {
+        s.append("[").append(section.key.view()).append("]");
+        if (!section.child->isMap()) {
+            s += "<not a map>";
+            continue;
+        }
+        for (const MapValue::Entry& e : section.child->map())
+            s.append(e.key.view()).append("=").append(e.child->strOrEmpty().view()).append(";");
+    }
+    return s;
+}
+
+std::string ReadShow(std::string_view text) {
+    DataNode node;
+    uint32_t code = Read(text, node);
+    return code ? Error(code) : Show(node);
+}
+
+// --- writer --------------------------------------------------------------------
+
+TEST(IniWrite, SectionsKeysAndEmptySections) {
+    DataNode root;
+    root.mapGet("main").mapGet("a").setStr("1");
+    root.mapGet("main").mapGet("b").setInt(-2, ValueKind::Int32);
+    root.mapGet("x").asMap();
+    std::string text = Write(root);
+    EXPECT_EQ(text, "[main]\r\na=1\r\nb=-2\r\n\r\n[x]\r\n\r\n");
+    EXPECT_EQ(text.size(), 28u);
+}
+
+TEST(IniWrite, BytesGoOutUnchanged) {
+    DataNode root;
+    DataNode& s = root.mapGet(" s p ");
+    s.mapGet(" k ").setStr(" v#c\r\nx ");
+    s.mapGet("").setStr("");
+    s.mapGet("big").setInt(INT64_MIN, ValueKind::Int64);
+    EXPECT_EQ(Write(root), "[ s p ]\r\n k = v#c\r\nx \r\n=\r\n" "big=-9223372036854775808\r\n\r\n");
+    DataNode empty;
+    empty.asMap();
+    EXPECT_EQ(Write(empty), "");
+}
+
+TEST(IniWrite, Refusals) {
+    DataNode none, str;
+    str.setStr("a");
+    EXPECT_EQ(Write(none), Error(err::Unsupported));
+    EXPECT_EQ(Write(str), Error(err::Unsupported));
+
+    DataNode root;
+    root.mapGet("ok").mapGet("a").setStr("1");
+    root.mapGet("bad").setStr("x");
+    OutputStream out;
+    EXPECT_EQ(WriteIni(out, root), err::Unsupported);
+    EXPECT_EQ(out.view(), "[ok]\r\na=1\r\n\r\n[bad]\r\n");  // the section line is already out
+
+    DataNode values;
+    values.mapGet("s").mapGet("a").setStr("1");
+    values.mapGet("s").mapGet("l").listAt(0).setStr("x");
+    out.clear();
+    EXPECT_EQ(WriteIni(out, values), err::Unsupported);
+    EXPECT_EQ(out.view(), "[s]\r\na=1\r\n");
+    values.mapGet("s").mapGet("l").reset();
+    EXPECT_EQ(Write(values), Error(err::Unsupported));
+}
+
+TEST(IniWrite, FailedStream) {
+    DataNode root;
+    root.mapGet("s").asMap();
+    OutputStream out;
+    out.setFailed();
+    EXPECT_EQ(WriteIni(out, root), err::StreamFailure);
+}
+
+// --- reader --------------------------------------------------------------------
+
+TEST(IniRead, SectionsAndKeysInOrder) {
+    DataNode root;
+    ASSERT_EQ(Read("[main]\r\nb=2\r\na=1\r\n\r\n[x]\r\n\r\n", root), err::Ok);
+    EXPECT_EQ(Show(root), "[main]b=2;a=1;[x]");
+    const DataNode& a = root.mapGet("main").mapGet("a");
+    EXPECT_EQ(a.kind(), ValueKind::Binary);
+    EXPECT_EQ(a.format(), FormatId::Xml);
+    EXPECT_EQ(a.options(), 0u);
+    EXPECT_TRUE(root.mapGet("x").isMap());
+}
+
+TEST(IniRead, NoTrimmingAnywhere) {
+    EXPECT_EQ(ReadShow("[s]\na = b\n"), "[s]a = b;");
+    EXPECT_EQ(ReadShow("[s]\n a=b \n"), "[s] a=b ;");
+    EXPECT_EQ(ReadShow("[ s ]\nk=v\n"), "[ s ]k=v;");
+    EXPECT_EQ(ReadShow("[s]\n\tk\t=\tv\n"), "[s]\tk\t=\tv;");
+}
+
+TEST(IniRead, SectionLines) {
+    EXPECT_EQ(ReadShow("[s]junk\nk=v\n"), "[s]k=v;");
+    EXPECT_EQ(ReadShow("[s]]\n"), "[s]");
+    EXPECT_EQ(ReadShow("[a[b]\n"), "[a[b]");
+    EXPECT_EQ(ReadShow("[s]=x\n"), "[s]");  // a section line, not a key line
+    EXPECT_EQ(ReadShow(" [s]\n"), "<none>");  // not a section line, and no '='
+    EXPECT_EQ(ReadShow(" [s]\nk=v\n"), Error(err::TextSyntax));
+    EXPECT_EQ(ReadCode("[]\n"), err::TextSyntax);
+    EXPECT_EQ(ReadCode("[s\n"), err::TextSyntax);
+    EXPECT_EQ(ReadCode("["), err::TextSyntax);
+}
+
+TEST(IniRead, CommentsAndTheLastHash) {
+    EXPECT_EQ(ReadShow("[s]\na=b#c#d\n"), "[s]a=b#c;");
+    EXPECT_EQ(ReadShow("[s]\na=#x\n"), "[s]a=;");
+    EXPECT_EQ(ReadShow("[s]\na=\n"), "[s]a=;");
+    EXPECT_EQ(ReadShow("[s]\n#a=b\n"), "[s]");
+    EXPECT_EQ(ReadShow("#a=b\n[s]\n"), "[s]");  // a comment before any section is fine
+    EXPECT_EQ(ReadShow("[s]\na#b=c\n"), "[s]a#b=c;");  // '#' in the key is not a comment
+    EXPECT_EQ(ReadShow("[s]\na=b=c\n"), "[s]a=b=c;");
+    EXPECT_EQ(ReadShow("[s]\njust text\n;semi\n"), "[s]");
+}
+
+TEST(IniRead, BadKeyLines) {
+    EXPECT_EQ(ReadCode("a=b\n[s]\n"), err::TextSyntax);
+    EXPECT_EQ(ReadCode("[s]\n=b\n"), err::TextSyntax);
+    EXPECT_EQ(ReadCode("[s]\n=\n"), err::TextSyntax);
+    DataNode root;
+    EXPECT_EQ(Read("[s]\na=1\n[t]\n=b\nc=2\n", root), err::TextSyntax);
+    EXPECT_EQ(Show(root), "[s]a=1;[t]");  // what came before stays
+}
+
+TEST(IniRead, CarriageReturnsAreDroppedEverywhere) {
+    EXPECT_EQ(ReadShow("[s]\r\na=b\rc\n"), "[s]a=bc;");
+    EXPECT_EQ(ReadShow("\r[\rs\r]\r\r\n\ra\r=\rb\r\r"), "[s]a=b;");
+    EXPECT_EQ(ReadShow("[s]\ra=b\r"), "[s]");  // a lone CR does not end a line
+    EXPECT_EQ(ReadShow("\r\r\r\n\r"), "<none>");
+    EXPECT_EQ(ReadShow("[s]\na=b#c\r#d\r\n"), "[s]a=b#c;");
+}
+
+TEST(IniRead, LastLineNeedsNoLineEnd) {
+    EXPECT_EQ(ReadShow("[s]\nk=v"), "[s]k=v;");
+    EXPECT_EQ(ReadShow("[s]"), "[s]");
+}
+
+TEST(IniRead, RepeatedSectionsAndKeys) {
+    EXPECT_EQ(ReadShow("[a]\nx=1\ny=2\n[b]\nz=3\n[a]\nx=9\nw=4\n"), "[a]x=9;y=2;w=4;[b]z=3;");
+}
+
+TEST(IniRead, ZeroBytesAreOrdinary) {
+    DataNode root;
+    ASSERT_EQ(Read("[s\0t]\nk\0=v\0w\n"s, root), err::Ok);
+    EXPECT_EQ(Show(root), "[s\0t]k\0=v\0w;"s);
+}
+
+TEST(IniRead, EmptyInputAndResets) {
+    DataNode root;
+    root.setOption(0x40, true);
+    root.setFormat(FormatId::Ini);
+    root.setStr("old");
+    ASSERT_EQ(Read("", root), err::Ok);
+    EXPECT_TRUE(root.isNone());
+    EXPECT_EQ(root.format(), FormatId::Ini);
+    EXPECT_TRUE(root.hasOption(0x40));
+    EXPECT_EQ(ReadShow("\n\n# only comments\n"), "<none>");
+}
+
+TEST(IniRead, ReadsToTheEndOfInput) {
+    for (std::string_view text : {"[s]\nk=v\n", "[s]\nk=v", "", "\n", "[s]\r\n\r\n"}) {
+        InputStream in(text);
+        DataNode root;
+        ASSERT_EQ(ReadIni(in, root), err::Ok);
+        EXPECT_TRUE(in.eof()) << text;
+        EXPECT_EQ(in.tell(), InputStream::kNoPosition) << text;
+    }
+}
+
+TEST(IniRead, FailedStreamIsRefused) {
+    InputStream in(std::string_view("[s]\nk=v\n"));
+    in.setFailed();
+    DataNode root;
+    root.setStr("kept");
+    EXPECT_EQ(ReadIni(in, root), err::BadArgument);
+    EXPECT_EQ(root.str(), "kept");
+}
+
+TEST(IniRead, StreamAlreadyAtItsEndReadsAsEmpty) {
+    InputStream in(std::string_view("x"));
+    std::string_view line;
+    ASSERT_TRUE(in.getLine(line, 16));  // the end of data ends the line: Eof without Fail
+    ASSERT_TRUE(in.eof());
+    DataNode root;
+    root.setStr("old");
+    EXPECT_EQ(ReadIni(in, root), err::Ok);
+    EXPECT_TRUE(root.isNone());
+}
+
+TEST(IniRead, VeryLongLinesHaveNoLimit) {
+    std::string value(3000000, 'v');
+    DataNode root;
+    ASSERT_EQ(Read("[s]\nk=" + value + "\n", root), err::Ok);
+    EXPECT_EQ(root.mapGet("s").mapGet("k").str(), value);
+    std::string crs;
+    for (int i = 0; i < 100000; ++i) crs += "ab\r";
+    ASSERT_EQ(Read("[s]\nk=" + crs, root), err::Ok);
+    EXPECT_EQ(root.mapGet("s").mapGet("k").size(), 200000u);
+    EXPECT_EQ(ReadShow(std::string(1000000, '[')), Error(err::TextSyntax));
+    EXPECT_EQ(ReadShow(std::string(1000000, 'x')), "<none>");
+}
+
+// Mangled texts: every outcome is one of the reader's codes, and a read that
+// succeeds has always reached the end of its input.
+TEST(IniRead, SurvivesMangledInput) {
+    const std::string seed = "# top\r\n[main]\r\na=1\r\nb = 2 # two\r\n\r\n[x]\nk=v#c#d\n";
+    const char interesting[] = {'\r', '\n', '\0', '[', ']', '=', '#', '\xff'};
+    std::mt19937 rng(12);
+    for (int round = 0; round < 5000; ++round) {
+        std::string text = seed;
+        for (int edits = 1 + rng() % 4; edits > 0; --edits) {
+            size_t at = text.empty() ? 0 : rng() % text.size();
+            switch (rng() % 3) {
+            case 0:
+                if (!text.empty()) text[at] = interesting[rng() % sizeof interesting];
+                break;
+            case 1: text.erase(at, 1 + rng() % 8); break;
+            default: text.insert(at, std::string(rng() % 100, static_cast<char>(rng()))); break;
+            }
+        }
+        InputStream in(text);
+        DataNode root;
+        uint32_t code = ReadIni(in, root);
+        EXPECT_TRUE(code == err::Ok || code == err::TextSyntax) << code;
+        if (code == err::Ok) {
+            EXPECT_TRUE(in.eof());
+        }
+    }
+}
+
+TEST(IniRoundTrip, WrittenTextReadsBack) {
+    DataNode root;
+    for (int s = 0; s < 20; ++s) {
+        DataNode& section = root.mapGet("section" + std::to_string(s));
+        for (int k = 0; k < 15; ++k)
+            section.mapGet("key" + std::to_string(k)).setStr("value " + std::to_string(s * k), ValueKind::Binary);
+    }
+    root.mapGet("empty").asMap();
+    DataNode back;
+    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    EXPECT_TRUE(back.equals(root));
+    EXPECT_EQ(Write(back), Write(root));
+}
+
+}  // namespace
+}  // namespace zk
