@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codec/binary.h"
 #include "codec/error_codes.h"
 #include "codec/text/debug_dump.h"
 #include "codec/text/http_message.h"
@@ -12,6 +13,7 @@ namespace zk {
 
 Codec CodecFor(uint8_t format) noexcept {
     switch (format) {
+    case FormatId::Binary: return {WriteBinary, ReadBinary};
     case FormatId::Http: return {WriteHttpMessage, ReadHttpMessage};
     case FormatId::Ini: return {WriteIni, ReadIni};
     case FormatId::DebugDump: return {WriteDebugDump, nullptr};

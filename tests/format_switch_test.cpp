@@ -58,6 +58,88 @@ TEST(FormatSwitch, NullBufferWithRoomIsRefused) {
     EXPECT_EQ(size, 0u);
 }
 
+// A binary record of 10 bytes: an Int32 1 and an Int8 2 in an unframed map,
+// with the string "ab" behind them.
+DataNode TenByteRecord() {
+    DataNode n;
+    n.setFormat(FormatId::Binary);
+    n.setOption(OptionFlags::MapUnframed, true);
+    n.mapGet("a").setInt(1, ValueKind::Int32);
+    n.mapGet("b").setStr("ab");
+    return n;
+}
+
+TEST(CallerBuffer, TooSmallReportsTheSizeThenFits) {
+    DataNode n = TenByteRecord();
+    uint32_t size = 0;
+    EXPECT_EQ(writeToBuffer(n, nullptr, size), err::BufferTooSmall);
+    EXPECT_EQ(size, 10u);
+    char buf[16];
+    std::memset(buf, 'z', sizeof buf);
+    size = 9;
+    EXPECT_EQ(writeToBuffer(n, buf, size), err::BufferTooSmall);
+    EXPECT_EQ(buf[0], 'z');  // nothing copied
+    size = 10;
+    EXPECT_EQ(writeToBuffer(n, buf, size), err::Ok);
+    EXPECT_EQ(size, 10u);
+    EXPECT_EQ(std::string(buf, 10), std::string("\x01\0\0\0\x02\0\0\0ab", 10));
+    size = 16;
+    buf[10] = 'z';
+    EXPECT_EQ(writeToBuffer(n, buf, size), err::Ok);
+    EXPECT_EQ(size, 10u);
+    EXPECT_EQ(buf[10], 'z');  // no terminator, nothing beyond the output
+}
+
+TEST(CallerBuffer, WriterFailureLeavesSizeAlone) {
+    DataNode n = TenByteRecord();
+    n.mapGet("a").setInt(1, 0);  // kind 0 has no width
+    uint32_t size = 77;
+    EXPECT_EQ(writeToBuffer(n, nullptr, size), err::Unsupported);
+    EXPECT_EQ(size, 77u);
+}
+
+TEST(CallerBuffer, EmptyOutputFitsAnyBuffer) {
+    DataNode n;
+    n.setFormat(FormatId::Ini);
+    n.asMap();
+    uint32_t size = 0;
+    EXPECT_EQ(writeToBuffer(n, nullptr, size), err::Ok);
+    EXPECT_EQ(size, 0u);
+}
+
+TEST(CallerBuffer, ReadReportsConsumedBytes) {
+    std::string bytes("\x05\0\0\0\x07\0\0\0tail", 12);
+    DataNode n = TenByteRecord();
+    n.mapGet("b").setInt(0, ValueKind::Int32);
+    uint32_t size = static_cast<uint32_t>(bytes.size());
+    EXPECT_EQ(readFromBuffer(n, bytes.data(), size), err::Ok);
+    EXPECT_EQ(size, 8u);  // trailing bytes are not examined
+    EXPECT_EQ(n.mapGet("a").num(), 5);
+    EXPECT_EQ(n.mapGet("b").num(), 7);
+
+    size = 6;  // the second field is cut short: failure, size 0
+    EXPECT_EQ(readFromBuffer(n, bytes.data(), size), err::StreamFailure);
+    EXPECT_EQ(size, 0u);
+}
+
+TEST(CallerBuffer, ReadEndingAtEndOfDataReportsNoPosition) {
+    // The INI reader always reads until the input reports its end.
+    std::string text = "[s]\nk=v\n";
+    DataNode n;
+    n.setFormat(FormatId::Ini);
+    uint32_t size = static_cast<uint32_t>(text.size());
+    EXPECT_EQ(readFromBuffer(n, text.data(), size), err::Ok);
+    EXPECT_EQ(size, 0xFFFFFFFFu);
+    EXPECT_EQ(n.mapGet("s").mapGet("k").str(), "v");
+
+    DataNode empty;  // a zero size is an empty input
+    empty.setFormat(FormatId::Binary);
+    empty.setInt(1, ValueKind::Int8);
+    size = 0;
+    EXPECT_EQ(readFromBuffer(empty, "x", size), err::NoData);
+    EXPECT_EQ(size, 0u);
+}
+
 TEST(LastError, PublishErrorIsPerThread) {
     PublishError(err::BufferTooSmall);
     EXPECT_EQ(GetLastError(), err::BufferTooSmall);
