@@ -1,0 +1,25 @@
+# Checks that the module exports exactly the symbols its version script lists.
+cmake_minimum_required(VERSION 3.25)
+# Run as: cmake -DMODULE=<libzk_data.so> -DMAP=<zk_data.map> -P check_exports.cmake
+execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(exported)
+foreach(line ${lines})
+  string(REGEX REPLACE "^.* " "" name "${line}")
+  list(APPEND exported ${name})
+endforeach()
+
+file(READ ${MAP} script)
+string(REGEX MATCH "global:([^}]*)local:" globals "${script}")
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*;" listed "${CMAKE_MATCH_1}")
+string(REPLACE ";;" ";" listed "${listed}")
+list(FILTER listed EXCLUDE REGEX "^$")
+
+list(SORT exported)
+list(SORT listed)
+if(NOT exported STREQUAL listed)
+  message(FATAL_ERROR "exported: ${exported}\nlisted:   ${listed}")
+endif()

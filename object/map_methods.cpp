@@ -1,0 +1,126 @@
+// IDataValue methods that treat the node as a map. Wide keys travel as GBK
+// bytes (the code page of the keys the hosts exchange); the A methods take
+// the key bytes as they are. Every method but HasItem and HasItemA makes the
+// node a map first.
+#include <string>
+
+#include "codec/xml/text_convert.h"
+#include "object/data_object.h"
+
+namespace zk {
+namespace {
+
+// The key's GBK bytes over its full stored length; false for an empty key
+// (a null BSTR or one of length 0).
+bool KeyBytes(BSTR key, ByteString& bytes) {
+    UINT length = SysStringLen(key);
+    if (length == 0) return false;
+    WideToGbk(key, length, bytes);
+    return true;
+}
+
+std::string_view NarrowKey(const char* key) { return key ? std::string_view(key) : std::string_view(); }
+
+// The key at position index of the insertion order as a new BSTR.
+HRESULT KeyString(const DataNode& node, LONG index, BSTR* out) {
+    ByteString bytes;
+    if (!node.keyAt(static_cast<uint32_t>(index), bytes)) return E_INVALIDARG;
+    std::u16string wide;
+    GbkToWide(bytes.data(), bytes.size(), wide);
+    if (wide.empty()) return E_FAIL;
+    *out = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace
+
+HRESULT DataObject::get_Item(BSTR key, VARIANT* item) {
+    if (!item) return E_POINTER;
+    return Guarded([&] {
+        ByteString bytes;
+        if (!KeyBytes(key, bytes)) return E_INVALIDARG;
+        return WrapNode(node_->asMap().getOrInsert(bytes), item);
+    });
+}
+
+HRESULT DataObject::put_Item(BSTR key, VARIANT value) {
+    return Guarded([&] {
+        ByteString bytes;
+        if (!KeyBytes(key, bytes)) return E_INVALIDARG;
+        return FromVariant(node_->mapGet(bytes.view()), value);
+    });
+}
+
+HRESULT DataObject::putref_Item(BSTR key, VARIANT value) {
+    IDataValue* self = this;
+    return self->put_Item(key, value);
+}
+
+HRESULT DataObject::InsertItem(LONG position, BSTR key, VARIANT value) {
+    return Guarded([&] {
+        ByteString bytes;
+        if (!KeyBytes(key, bytes)) return E_INVALIDARG;
+        MapValue& map = node_->asMap();
+        if (!map.insertAt(static_cast<uint32_t>(position), bytes, DataNode())) return E_INVALIDARG;
+        return FromVariant(*map.getOrInsert(bytes), value);
+    });
+}
+
+HRESULT DataObject::RemoveItem(BSTR key) {
+    return Guarded([&] {
+        ByteString bytes;
+        if (!KeyBytes(key, bytes)) return E_INVALIDARG;
+        return node_->asMap().remove(bytes) ? S_OK : E_INVALIDARG;
+    });
+}
+
+HRESULT DataObject::KeyAt(LONG index, BSTR* key) {
+    if (!key) return E_POINTER;
+    return Guarded([&] {
+        node_->asMap();
+        return KeyString(*node_, index, key);
+    });
+}
+
+HRESULT DataObject::ItemAt(LONG index, BSTR* key, VARIANT* item) {
+    if (!key || !item) return E_POINTER;
+    BSTR found = nullptr;
+    HRESULT hr = Guarded([&] {
+        node_->asMap();
+        if (HRESULT status = KeyString(*node_, index, &found); FAILED(status)) return status;
+        ByteString bytes;
+        node_->keyAt(static_cast<uint32_t>(index), bytes);
+        return WrapNode(node_->map().getOrInsert(bytes), item);
+    });
+    if (SUCCEEDED(hr)) {
+        *key = found;
+    } else if (found) {
+        // The wrap failed after the key was made: the host gets null, not a freed string.
+        SysFreeString(found);
+        *key = nullptr;
+    }
+    return hr;
+}
+
+HRESULT DataObject::HasItem(BSTR key, VARIANT_BOOL* has) {
+    if (!has) return E_POINTER;
+    return Guarded([&] {
+        ByteString bytes;
+        if (!KeyBytes(key, bytes)) return E_INVALIDARG;
+        *has = node_->hasKey(bytes.view()) ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+
+HRESULT DataObject::GetItemA(const char* key, VARIANT* item) {
+    if (!item) return E_POINTER;
+    return Guarded([&] { return WrapNode(node_->asMap().getOrInsert(NarrowKey(key)), item); });
+}
+
+HRESULT DataObject::PutItemA(const char* key, VARIANT value) {
+    return Guarded([&] { return FromVariant(node_->mapGet(NarrowKey(key)), value); });
+}
+
+HRESULT DataObject::HasItemA(const char* key) { return node_->hasKey(NarrowKey(key)) ? S_OK : S_FALSE; }
+
+}  // namespace zk

@@ -1,0 +1,51 @@
+# The object layer and the shared module libzk_data.so.
+#
+# zk_object holds the object code once; the module and the unit tests both
+# take its objects. The module links the whole core (so that every platform
+# function is present to be exported) and exports only what
+# object/zk_data.map lists: the four server entry points and the platform
+# functions. Every other symbol stays inside the module.
+
+file(GLOB ZK_OBJECT_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+add_library(zk_object OBJECT ${ZK_OBJECT_SOURCES})
+target_include_directories(zk_object PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+target_link_libraries(zk_object PUBLIC zk_core)
+
+add_library(zk_data SHARED $<TARGET_OBJECTS:zk_object>)
+set_target_properties(zk_data PROPERTIES OUTPUT_NAME zk_data LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zk_data.map)
+target_link_libraries(zk_data PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,zk_core>")
+target_link_options(zk_data PRIVATE
+  -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zk_data.map
+  -Wl,-Bsymbolic-functions
+  -Wl,--no-undefined)
+
+include(GNUInstallDirs)
+install(TARGETS zk_data LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES include/zk_data.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data)
+install(FILES platform/win_types.h platform/com_types.h platform/com_interfaces.h platform/oleauto.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data/platform)
+
+if(ZK_BUILD_TESTS)
+  # Unit tests: the object code linked in directly.
+  file(GLOB ZK_OBJECT_TEST_SOURCES CONFIGURE_DEPENDS tests/object/*_test.cpp)
+  list(FILTER ZK_OBJECT_TEST_SOURCES EXCLUDE REGEX "/host_[^/]*$")
+  add_executable(zk_object_tests ${ZK_OBJECT_TEST_SOURCES})
+  target_link_libraries(zk_object_tests PRIVATE zk_object GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(zk_object_tests DISCOVERY_TIMEOUT 60)
+
+  # The host test: knows the module only by its path, loads it with dlopen and
+  # reaches everything through the exports, as a real host does.
+  file(GLOB ZK_HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/object/host_*.cpp)
+  add_executable(zk_host_tests ${ZK_HOST_TEST_SOURCES})
+  target_include_directories(zk_host_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_compile_definitions(zk_host_tests PRIVATE ZK_DATA_MODULE_PATH="$<TARGET_FILE:zk_data>")
+  target_link_libraries(zk_host_tests PRIVATE GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
+  add_dependencies(zk_host_tests zk_data)
+  gtest_discover_tests(zk_host_tests DISCOVERY_TIMEOUT 60)
+endif()
+
+if(ZK_BUILD_TESTS)
+  add_test(NAME zk_data.exports
+    COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:zk_data> -DMAP=${CMAKE_CURRENT_LIST_DIR}/zk_data.map
+            -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
+endif()

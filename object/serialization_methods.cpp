@@ -1,0 +1,90 @@
+// Serialization methods: the node's format, and the node to and from caller
+// buffers and host byte arrays. These are the only methods that publish a
+// library error code, so a host reads the cause of a failure as the thread's
+// last error.
+#include <cstring>
+
+#include "codec/error_codes.h"
+#include "codec/format_switch.h"
+#include "object/data_object.h"
+
+namespace zk {
+namespace {
+
+HRESULT Refuse() {
+    PublishError(err::BadArgument);
+    return E_INVALIDARG;
+}
+
+HRESULT Published(uint32_t code) {
+    PublishError(code);
+    return code == err::Ok ? S_OK : E_FAIL;
+}
+
+}  // namespace
+
+HRESULT DataObject::get_Format(LONG* format) {
+    if (!format) return E_POINTER;
+    *format = node_->format();
+    return S_OK;
+}
+
+HRESULT DataObject::put_Format(LONG format) {
+    return node_->setFormat(static_cast<uint8_t>(format & 0xFF)) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT DataObject::WriteToBuffer(BYTE* buffer, ULONG* size) {
+    // A null buffer is the size query when it claims no room.
+    if (!size || (!buffer && *size)) return Refuse();
+    return Guarded([&] { return Published(writeToBuffer(*node_, buffer, *size)); });
+}
+
+HRESULT DataObject::ReadFromBuffer(const BYTE* buffer, ULONG* size) {
+    if (!size || (!buffer && *size)) return Refuse();
+    return Guarded([&] { return Published(readFromBuffer(*node_, buffer, *size)); });
+}
+
+// The Lua bridge is not part of this module yet; both methods hold their
+// slots and change nothing, the last error included.
+HRESULT DataObject::PushToLua(lua_State*) { return E_NOTIMPL; }
+
+HRESULT DataObject::ReadFromLua(lua_State*, LONG) { return E_NOTIMPL; }
+
+HRESULT DataObject::Save(SAFEARRAY** bytes) {
+    if (!bytes) return Refuse();
+    return Guarded([&] {
+        OutputStream out;
+        uint32_t code = writeNode(*node_, out);
+        if (code == err::Ok && out.failed()) code = err::StreamFailure;
+        if (code != err::Ok) return Published(code);
+        *bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(out.size()));
+        if (!*bytes) {
+            PublishError(err::OutOfMemory);
+            return E_OUTOFMEMORY;
+        }
+        void* data = nullptr;
+        SafeArrayAccessData(*bytes, &data);
+        if (out.size()) std::memcpy(data, out.data(), out.size());
+        SafeArrayUnaccessData(*bytes);
+        return S_OK;
+    });
+}
+
+HRESULT DataObject::Load(const BYTE* bytes, ULONG size, ULONG* consumed) {
+    if (!consumed || !bytes || size == 0) return Refuse();
+    return Guarded([&] {
+        *consumed = size;
+        uint32_t code = readFromBuffer(*node_, bytes, *consumed);
+        return code == err::Ok ? S_OK : Published(code);
+    });
+}
+
+HRESULT DataObject::LoadArray(SAFEARRAY* bytes, ULONG* consumed) {
+    if (!bytes) return Refuse();
+    const BYTE* data = bytes->cDims ? static_cast<const BYTE*>(bytes->pvData) : nullptr;
+    ULONG count = bytes->cDims ? bytes->rgsabound[bytes->cDims - 1].cElements : 0;
+    IDataBytes* self = this;
+    return self->Load(data, count, consumed);
+}
+
+}  // namespace zk

@@ -1,0 +1,170 @@
+// The test host's view of libzk_data.so: the module is loaded once with
+// dlopen, every function is resolved with dlsym, and everything the host
+// receives is freed with the module's own functions.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zk_data.h"
+
+namespace host {
+
+struct ModuleApi {
+    void* handle = nullptr;
+    PFN_DllGetClassObject DllGetClassObject = nullptr;
+    PFN_DllCanUnloadNow DllCanUnloadNow = nullptr;
+    PFN_DllRegisterServer DllRegisterServer = nullptr;
+    PFN_DllRegisterServer DllUnregisterServer = nullptr;
+    PFN_SysAllocString SysAllocString = nullptr;
+    PFN_SysAllocStringLen SysAllocStringLen = nullptr;
+    PFN_SysStringLen SysStringLen = nullptr;
+    PFN_SysFreeString SysFreeString = nullptr;
+    PFN_SafeArrayCreateVector SafeArrayCreateVector = nullptr;
+    PFN_SafeArrayAccessData SafeArrayAccessData = nullptr;
+    PFN_SafeArrayUnaccessData SafeArrayUnaccessData = nullptr;
+    PFN_SafeArrayDestroy SafeArrayDestroy = nullptr;
+    PFN_SafeArrayGetDim SafeArrayGetDim = nullptr;
+    PFN_SafeArrayGetBound SafeArrayGetLBound = nullptr;
+    PFN_SafeArrayGetBound SafeArrayGetUBound = nullptr;
+    PFN_VariantInit VariantInit = nullptr;
+    PFN_VariantClear VariantClear = nullptr;
+    PFN_SetLastError SetLastError = nullptr;
+    PFN_GetLastError GetLastError = nullptr;
+};
+
+// Loaded on first use; the environment in host_main.cpp checks at the end
+// that the module can unload, and unloads it.
+ModuleApi& Api();
+void UnloadModule();
+
+// Owns one interface reference.
+template <class T>
+class Ref {
+public:
+    Ref() = default;
+    Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { reset(); }
+    void reset() {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    void** out() {
+        reset();
+        return reinterpret_cast<void**>(&p_);
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Owns one BSTR made by the module.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const char16_t* text) : s_(Api().SysAllocString(text)) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { Api().SysFreeString(s_); }
+    operator BSTR() const { return s_; }
+    BSTR* out() {
+        Api().SysFreeString(s_);
+        s_ = nullptr;
+        return &s_;
+    }
+    std::u16string text() const { return s_ ? std::u16string(s_, Api().SysStringLen(s_)) : std::u16string(); }
+
+private:
+    BSTR s_ = nullptr;
+};
+
+// A VARIANT cleared by the module when it goes.
+struct Var : VARIANT {
+    Var() { Api().VariantInit(this); }
+    Var(const Var&) = delete;
+    Var& operator=(const Var&) = delete;
+    ~Var() { Api().VariantClear(this); }
+    VARIANT* out() {
+        Api().VariantClear(this);
+        return this;
+    }
+};
+
+inline VARIANT Typed(VARTYPE vt, int64_t bits = 0) {
+    VARIANT v;
+    v.vt = vt;
+    v.llVal = bits;
+    return v;
+}
+
+inline VARIANT BstrArg(BSTR s) {
+    VARIANT v = Typed(VT_BSTR);
+    v.bstrVal = s;
+    return v;
+}
+
+inline Ref<IClassFactory> Factory() {
+    Ref<IClassFactory> factory;
+    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, factory.out()), S_OK);
+    return factory;
+}
+
+inline Ref<IDataValue> Create() {
+    Ref<IDataValue> value;
+    EXPECT_EQ(Factory()->CreateInstance(nullptr, IID_IDataValue, value.out()), S_OK);
+    return value;
+}
+
+inline Ref<IDataValue> ObjectIn(const VARIANT& v) {
+    Ref<IDataValue> value;
+    EXPECT_EQ(v.vt, VT_DISPATCH);
+    if (v.vt == VT_DISPATCH && v.pdispVal) v.pdispVal->QueryInterface(IID_IDataValue, value.out());
+    return value;
+}
+
+// Late binding as a scripting host does it: names first, then Invoke with
+// the arguments in reverse order.
+class LateBound {
+public:
+    explicit LateBound(IDispatch* target) : target_(target) {}
+
+    DISPID id(const char16_t* name) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID id = DISPID_UNKNOWN;
+        EXPECT_EQ(target_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << std::string(name, name + 1);
+        return id;
+    }
+    HRESULT call(const char16_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+        DISPID put = DISPID_PROPERTYPUT;
+        bool isPut = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+        DISPPARAMS params{reversed.data(), isPut ? &put : nullptr, static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
+        std::memset(&excep, 0, sizeof excep);
+        return target_->Invoke(id(name), IID_NULL, 0, flags, &params, result, &excep, &argErr);
+    }
+    HRESULT get(const char16_t* name, std::vector<VARIANT> args, VARIANT* result) {
+        return call(name, DISPATCH_PROPERTYGET | DISPATCH_METHOD, std::move(args), result);
+    }
+    HRESULT put(const char16_t* name, std::vector<VARIANT> args) { return call(name, DISPATCH_PROPERTYPUT, std::move(args)); }
+    HRESULT method(const char16_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+        return call(name, DISPATCH_METHOD, std::move(args), result);
+    }
+
+    EXCEPINFO excep{};
+    UINT argErr = 0;
+
+private:
+    IDispatch* target_;
+};
+
+}  // namespace host
