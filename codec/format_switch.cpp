@@ -4,9 +4,11 @@
 
 #include "codec/binary.h"
 #include "codec/error_codes.h"
+#include "codec/text/bencode.h"
 #include "codec/text/debug_dump.h"
 #include "codec/text/http_message.h"
 #include "codec/text/ini.h"
+#include "codec/text/json.h"
 #include "platform/last_error.h"
 
 namespace zk {
@@ -14,6 +16,8 @@ namespace zk {
 Codec CodecFor(uint8_t format) noexcept {
     switch (format) {
     case FormatId::Binary: return {WriteBinary, ReadBinary};
+    case FormatId::Bencode: return {WriteBencode, ReadBencode};
+    case FormatId::Json: return {WriteJson, ReadJson};
     case FormatId::Http: return {WriteHttpMessage, ReadHttpMessage};
     case FormatId::Ini: return {WriteIni, ReadIni};
     case FormatId::DebugDump: return {WriteDebugDump, nullptr};

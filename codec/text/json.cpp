@@ -1,0 +1,216 @@
+#include "codec/text/json.h"
+
+#include "codec/error_codes.h"
+#include "codec/limits.h"
+
+namespace zk {
+namespace {
+
+constexpr int kEnd = InputStream::kEnd;
+
+// Throughout, depth counts the containers around the value at hand; a
+// container is refused when it would be the (kMaxDepth + 1)-th level.
+
+// --- writer ------------------------------------------------------------------
+
+uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth);
+
+uint32_t WriteList(OutputStream& out, const ListValue& list, uint32_t depth) {
+    out.put('[');
+    for (uint32_t i = 0; i < list.size(); ++i) {
+        if (i) out.put(',');
+        if (uint32_t code = WriteValue(out, *list[i], depth)) return code;
+    }
+    out.put(']');
+    return err::Ok;
+}
+
+uint32_t WriteMap(OutputStream& out, const MapValue& map, uint32_t depth) {
+    out.put('{');
+    // Entries are walked in insertion order and each one holds its child, so
+    // a key without an entry (25000003) cannot occur here.
+    for (uint32_t i = 0; i < map.size(); ++i) {
+        const MapValue::Entry& member = map.entry(i);
+        if (i) out.put(',');
+        if (!HasNoQuote(member.key)) return err::JsonSeparator;
+        out.put('"');
+        out.write(member.key.view());
+        out.write("\":", 2);
+        if (uint32_t code = WriteValue(out, *member.child, depth)) return code;
+    }
+    out.put('}');
+    return err::Ok;
+}
+
+uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth) {
+    uint32_t code = err::Ok;
+    switch (node.type()) {
+    case NodeType::Str:
+        if (!HasNoQuote(node.str())) return err::JsonSeparator;
+        out.put('"');
+        out.write(node.str().view());
+        out.put('"');
+        break;
+    case NodeType::Int:
+        out.writeInt64(node.num());
+        break;
+    case NodeType::List:
+        if (depth >= kMaxDepth) return err::Unsupported;
+        code = WriteList(out, node.list(), depth + 1);
+        break;
+    case NodeType::Map:
+        if (depth >= kMaxDepth) return err::Unsupported;
+        code = WriteMap(out, node.map(), depth + 1);
+        break;
+    default:
+        return err::Unsupported;
+    }
+    if (code) return code;
+    // The stream is looked at once per finished value: a failed append only
+    // sets its state, later appends are ignored.
+    return out.failed() ? err::StreamFailure : err::Ok;
+}
+
+// --- reader ------------------------------------------------------------------
+
+// c, or the first byte after it that is not white space; kEnd at the end.
+inline int SkipSpace(InputStream& in, int c) {
+    while (c != kEnd && IsJsonSpace(static_cast<unsigned char>(c))) c = in.get();
+    return c;
+}
+
+inline int NextToken(InputStream& in) { return SkipSpace(in, in.get()); }
+
+uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth);
+
+// The bytes up to the next double quote, which is consumed as well. Scanning
+// the caller's memory and taking the run in one read yields the same bytes
+// and the same end state as taking them one by one: without a closing quote
+// everything is consumed and the stream fails at the end.
+bool ReadStringBody(InputStream& in, std::string_view& bytes) {
+    size_t left = in.remaining();
+    const void* quote = left ? std::memchr(in.current(), '"', left) : nullptr;
+    if (!quote) {
+        in.readView(left + 1);
+        return false;
+    }
+    bytes = in.readView(static_cast<size_t>(static_cast<const unsigned char*>(quote) - in.current()) + 1);
+    bytes.remove_suffix(1);
+    return true;
+}
+
+// true or false after its first byte, a lower-case t or f. Reading the rest
+// without pushing the first byte back ends in the same place and state.
+uint32_t ReadWord(InputStream& in, DataNode& node, int first) {
+    std::string_view rest = first == 't' ? "rue" : "alse";
+    std::string_view got = in.readView(rest.size());
+    if (got.size() < rest.size()) return err::StreamFailure;
+    // The letters are all lower case, so setting the case bit matches each
+    // one in either case and no other byte.
+    for (size_t i = 0; i < rest.size(); ++i)
+        if ((static_cast<unsigned char>(got[i]) | 0x20) != static_cast<unsigned char>(rest[i])) return err::TextSyntax;
+    node.setInt(first == 't' ? 1 : 0, ValueKind::NativeInt);
+    return err::Ok;
+}
+
+// The first byte (a minus or a digit) goes back for the stream's extraction,
+// which stops before the first byte that cannot belong to the number. A
+// failed number leaves Int 0.
+uint32_t ReadNumber(InputStream& in, DataNode& node) {
+    in.unget();
+    node.setInt(0, ValueKind::Int64);
+    int64_t value;
+    if (!in.extractInt64(value)) return err::StreamFailure;
+    node.setInt(value, ValueKind::Int64);
+    return err::Ok;
+}
+
+uint32_t ReadList(InputStream& in, ListValue& list, uint32_t depth) {
+    for (;;) {
+        // The byte right after [ or a comma is looked at before any white
+        // space is skipped: [1,] is a list, [ ] is not.
+        int c = in.get();
+        if (c == ']') return err::Ok;
+        if (c == kEnd) return err::StreamFailure;
+        if (uint32_t code = ReadValue(in, list.append(), SkipSpace(in, c), depth)) return code;
+        c = NextToken(in);
+        if (c == ']') return err::Ok;
+        if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+    }
+}
+
+// A key that is not a string is still read in full as a value, so it fails
+// with the value reader's own code when it is malformed. Kept apart so the
+// temporary node does not weigh on every level of the recursion.
+[[gnu::noinline]] uint32_t RejectKey(InputStream& in, int first, uint32_t depth) {
+    DataNode key;
+    uint32_t code = ReadValue(in, key, first, depth);
+    return code ? code : err::TextSyntax;
+}
+
+// Keys are taken in place from the input; only a non-empty string will do.
+uint32_t ReadKey(InputStream& in, int first, std::string_view& key, uint32_t depth) {
+    if (first != '"') return RejectKey(in, first, depth);
+    if (!ReadStringBody(in, key)) return err::StreamFailure;
+    return key.empty() ? err::TextSyntax : err::Ok;
+}
+
+uint32_t ReadMap(InputStream& in, MapValue& map, uint32_t depth) {
+    for (;;) {
+        int c = in.get();  // as in ReadList: {"a":1,} is a map, { } is not
+        if (c == '}') return err::Ok;
+        if (c == kEnd) return err::StreamFailure;
+        std::string_view key;
+        if (uint32_t code = ReadKey(in, SkipSpace(in, c), key, depth)) return code;
+        c = NextToken(in);
+        if (c != ':') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+        // The value is built apart, so a failed member leaves the map as it
+        // was, then moved, not copied, into the child: a copy would make
+        // nested maps quadratic. The child takes the temporary's type, kind,
+        // format and options; a known key keeps its place.
+        DataNode value;
+        if (uint32_t code = ReadValue(in, value, NextToken(in), depth)) return code;
+        map.getOrInsert(key)->moveFrom(value);
+        c = NextToken(in);
+        if (c == '}') return err::Ok;
+        if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+    }
+}
+
+// node is fresh (None); first is its first byte, white space already skipped.
+uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth) {
+    switch (first) {
+    case '"': {
+        std::string_view bytes;
+        if (!ReadStringBody(in, bytes)) return err::StreamFailure;
+        node.setStr(bytes, ValueKind::Binary);
+        return err::Ok;
+    }
+    case 't':
+    case 'f':
+        return ReadWord(in, node, first);
+    case '[':
+        if (depth >= kMaxDepth) return err::TextSyntax;
+        return ReadList(in, node.asList(), depth + 1);
+    case '{':
+        if (depth >= kMaxDepth) return err::TextSyntax;
+        return ReadMap(in, node.asMap(), depth + 1);
+    case kEnd:
+        return err::StreamFailure;
+    default:
+        if (first == '-' || (first >= '0' && first <= '9')) return ReadNumber(in, node);
+        return err::TextSyntax;
+    }
+}
+
+}  // namespace
+
+uint32_t WriteJson(OutputStream& out, const DataNode& node) { return WriteValue(out, node, 0); }
+
+uint32_t ReadJson(InputStream& in, DataNode& node) {
+    // Only the target needs emptying: every node below it is created fresh.
+    node.reset();
+    return ReadValue(in, node, NextToken(in), 0);
+}
+
+}  // namespace zk
