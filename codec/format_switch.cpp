@@ -9,6 +9,8 @@
 #include "codec/text/http_message.h"
 #include "codec/text/ini.h"
 #include "codec/text/json.h"
+#include "codec/xml/xml_reader.h"
+#include "codec/xml/xml_writer.h"
 #include "platform/last_error.h"
 
 namespace zk {
@@ -16,6 +18,7 @@ namespace zk {
 Codec CodecFor(uint8_t format) noexcept {
     switch (format) {
     case FormatId::Binary: return {WriteBinary, ReadBinary};
+    case FormatId::Xml: return {WriteXml, ReadXml};
     case FormatId::Bencode: return {WriteBencode, ReadBencode};
     case FormatId::Json: return {WriteJson, ReadJson};
     case FormatId::Http: return {WriteHttpMessage, ReadHttpMessage};

@@ -1,0 +1,48 @@
+// XML writer (format 1), the format every new node has.
+//
+// Two layouts, chosen by the options of the node handed to WriteXml (the bits
+// of nested nodes have no effect):
+//  - typed (default): every node is a <zk_data type="str|int|list|map">
+//    element and map entries are <item key="..."> elements, so ReadXml
+//    rebuilds types, keys, order and string bytes;
+//  - free-form (OptionFlags::XmlFreeForm): map keys are element names and the
+//    map under "name@" holds the attributes of element "name", so an ordinary
+//    document read in this layout is written back in its own shape. Only this
+//    layout may declare and write GBK (OptionFlags::XmlGbk).
+// Lines end in CR LF and levels indent by one TAB, both dropped under
+// OptionFlags::XmlCompact. Output goes straight into the stream: the only
+// copy ever made is the GBK form of one free-form value.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/output_stream.h"
+#include "value/byte_string.h"
+#include "value/data_node.h"
+
+namespace zk {
+
+// Writes the declaration and the root element. 20100001 when out has already
+// failed or XmlGbk comes without XmlFreeForm (nothing written then); else the
+// code of WriteXmlNode. On failure what was written stays in out.
+uint32_t WriteXml(OutputStream& out, const DataNode& node);
+
+// Writes node and its subtree at nesting level level (0 for the root).
+// 25000001 for a None node, for a free-form Str or Int where elements are
+// expected, and for a tree nested deeper than kMaxDepth; 25000022 for a
+// free-form level-0 map with a second element; 25000005 when out fails.
+uint32_t WriteXmlNode(OutputStream& out, const DataNode& node, int level, bool compact, bool freeForm, bool gbk);
+
+// Writes the entries of a free-form attribute map as ` name="value"`. Values
+// must be Str or Int, and attributes must be a Map (25000001 otherwise).
+uint32_t WriteXmlAttributes(OutputStream& out, const DataNode& attributes, bool gbk);
+
+// Typed-layout text: replaces s by its escaped form, or, when asText is false
+// and s holds a byte below 0x20 or from 0x80 up, by its base64 form.
+void EscapeXmlText(bool asText, ByteString& s, bool& usedBase64);
+
+// Free-form text: value up to its first zero byte, converted from UTF-8 to
+// GBK when gbk is set, then escaped.
+ByteString EscapeXmlValue(const char* value, bool gbk);
+
+}  // namespace zk
