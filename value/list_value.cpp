@@ -5,12 +5,10 @@
 #include <new>
 
 #include "value/data_node.h"
+#include "value/growth.h"
 #include "value/tree_ops.h"
 
 namespace zk {
-
-// Items are NodeRefs, one pointer each and trivially relocatable, so the array
-// lives in malloc'd memory and grows with realloc.
 
 ListValue::ListValue(const ListValue& other) : ListValue() { TreeOps::copyList(*this, other); }
 
@@ -26,14 +24,11 @@ ListValue& ListValue::operator=(const ListValue& other) {
 
 void ListValue::reserve(uint32_t n) {
     if (n <= capacity_) return;
-    uint64_t grown = uint64_t{capacity_} + capacity_ / 2;
-    if (n > kMaxCapacity) throw std::bad_alloc();
-    uint32_t cap = static_cast<uint32_t>(grown < n ? n : (grown > kMaxCapacity ? kMaxCapacity : grown));
-    if (cap < 4) cap = 4;
-    void* block = std::realloc(static_cast<void*>(items_), size_t{cap} * sizeof(NodeRef));
-    if (!block) throw std::bad_alloc();
-    items_ = static_cast<NodeRef*>(block);
-    capacity_ = cap;
+    void* array = items_;
+    uint32_t cap = capacity_;
+    GrowArray(array, cap, n, kMaxCapacity, sizeof(NodeRef));
+    items_ = static_cast<NodeRef*>(array);
+    capacity_ = cap;  // a bit-field: no reference can bind to it
 }
 
 DataNode& ListValue::append() {

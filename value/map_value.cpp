@@ -6,6 +6,7 @@
 #include <random>
 
 #include "value/data_node.h"
+#include "value/growth.h"
 #include "value/tree_ops.h"
 
 namespace zk {
@@ -68,17 +69,10 @@ MapValue& MapValue::operator=(const MapValue& other) {
     return *this;
 }
 
-// Entries are a ByteString and a NodeRef, both trivially relocatable, so the
-// array grows with realloc.
 void MapValue::reserve(uint32_t n) {
-    if (n <= capacity_) return;
-    uint64_t grown = uint64_t{capacity_} + capacity_ / 2;
-    uint32_t cap = static_cast<uint32_t>(grown < n ? n : (grown > UINT32_MAX ? UINT32_MAX : grown));
-    if (cap < 4) cap = 4;
-    void* block = std::realloc(static_cast<void*>(entries_), size_t{cap} * sizeof(Entry));
-    if (!block) throw std::bad_alloc();
-    entries_ = static_cast<Entry*>(block);
-    capacity_ = cap;
+    void* array = entries_;
+    GrowArray(array, capacity_, n, UINT32_MAX, sizeof(Entry));
+    entries_ = static_cast<Entry*>(array);
 }
 
 void MapValue::clear() noexcept {
