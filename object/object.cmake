@@ -9,11 +9,12 @@
 file(GLOB ZK_OBJECT_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_library(zk_object OBJECT ${ZK_OBJECT_SOURCES})
 target_include_directories(zk_object PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
-target_link_libraries(zk_object PUBLIC zk_core)
+# zk_lua (lua/lua.cmake) before zk_core, whose code it uses.
+target_link_libraries(zk_object PUBLIC zk_lua zk_core)
 
 add_library(zk_data SHARED $<TARGET_OBJECTS:zk_object>)
 set_target_properties(zk_data PROPERTIES OUTPUT_NAME zk_data LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zk_data.map)
-target_link_libraries(zk_data PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,zk_core>")
+target_link_libraries(zk_data PRIVATE zk_lua "$<LINK_LIBRARY:WHOLE_ARCHIVE,zk_core>")
 target_link_options(zk_data PRIVATE
   -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zk_data.map
   -Wl,-Bsymbolic-functions

@@ -6,6 +6,7 @@
 
 #include "codec/error_codes.h"
 #include "codec/format_switch.h"
+#include "lua/lua_bridge.h"
 #include "object/data_object.h"
 
 namespace zk {
@@ -44,11 +45,22 @@ HRESULT DataObject::ReadFromBuffer(const BYTE* buffer, ULONG* size) {
     return Guarded([&] { return Published(readFromBuffer(*node_, buffer, *size)); });
 }
 
-// The Lua bridge is not part of this module yet; both methods hold their
-// slots and change nothing, the last error included.
-HRESULT DataObject::PushToLua(lua_State*) { return E_NOTIMPL; }
+// This module links no Lua, so that hosts without Lua can load it: the Lua
+// API is looked up in the host's process. A process without Lua 5.4 symbols,
+// or a state of another Lua version, is an unusable argument (20100001).
+HRESULT DataObject::PushToLua(lua_State* L) {
+    if (!L) return Refuse();
+    const LuaApi* lua = HostLuaApi(L);
+    if (!lua) return Published(err::BadArgument);
+    return Guarded([&] { return Published(LuaPush(*lua, L, *node_)); });
+}
 
-HRESULT DataObject::ReadFromLua(lua_State*, LONG) { return E_NOTIMPL; }
+HRESULT DataObject::ReadFromLua(lua_State* L, LONG index) {
+    if (!L) return Refuse();
+    const LuaApi* lua = HostLuaApi(L);
+    if (!lua) return Published(err::BadArgument);
+    return Guarded([&] { return Published(LuaRead(*lua, L, static_cast<int>(index), *node_)); });
+}
 
 HRESULT DataObject::Save(SAFEARRAY** bytes) {
     if (!bytes) return Refuse();

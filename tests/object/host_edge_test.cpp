@@ -89,7 +89,8 @@ TEST(HostEdges, SerializationArgumentsPublish) {
     EXPECT_EQ(array, nullptr);
     EXPECT_NE(Api().GetLastError(), 0u);
     EXPECT_EQ(v->WriteToBuffer(nullptr, nullptr), E_INVALIDARG);
-    EXPECT_EQ(v->PushToLua(nullptr), E_NOTIMPL);
+    EXPECT_EQ(v->PushToLua(nullptr), E_INVALIDARG);
+    EXPECT_EQ(Api().GetLastError(), 20100001u);
 }
 
 TEST(HostEdges, LateBoundFailures) {

@@ -110,12 +110,14 @@ TEST(ReadFromBuffer, PublishesEveryOutcome) {
     EXPECT_EQ(v->ReadFromBuffer(nullptr, &size), E_FAIL);  // an empty input reaches the reader
 }
 
-TEST(Lua, MethodsHoldTheirSlotsOnly) {
+TEST(Lua, NullStateIsRefusedAndPublished) {
     auto v = NewValue();
     SetLastError(kUntouched);
-    EXPECT_EQ(v->PushToLua(nullptr), E_NOTIMPL);
-    EXPECT_EQ(v->ReadFromLua(nullptr, -1), E_NOTIMPL);
-    EXPECT_EQ(GetLastError(), kUntouched);
+    EXPECT_EQ(v->PushToLua(nullptr), E_INVALIDARG);
+    EXPECT_EQ(GetLastError(), 20100001u);
+    SetLastError(kUntouched);
+    EXPECT_EQ(v->ReadFromLua(nullptr, -1), E_INVALIDARG);
+    EXPECT_EQ(GetLastError(), 20100001u);
 }
 
 Ref<IDataBytes> BytesOfObject(IDataValue* v) {

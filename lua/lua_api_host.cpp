@@ -1,0 +1,43 @@
+// The Lua API of the host process, for libzk_data.so: the module links no Lua
+// so that hosts without Lua can load it, and a host that hands it a Lua state
+// necessarily has Lua in its process already.
+#include <dlfcn.h>
+
+#include "lua/lua_api.h"
+#include "lua/lua_bridge.h"
+
+namespace zk {
+namespace {
+
+template <class F>
+bool Find(const char* name, F& fn) {
+    fn = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+    return fn != nullptr;
+}
+
+// Older Lua versions export most of these names too, with other layouts
+// behind them; lua_newuserdatauv exists only from 5.4 on, and lua_version
+// then tells 5.4 from later releases.
+bool Resolve(LuaApi& api) {
+    return Find("lua_gettop", api.gettop) && Find("lua_settop", api.settop) && Find("lua_absindex", api.absindex) &&
+           Find("lua_checkstack", api.checkstack) && Find("lua_type", api.type) &&
+           Find("lua_tonumberx", api.tonumberx) && Find("lua_tointegerx", api.tointegerx) &&
+           Find("lua_tolstring", api.tolstring) && Find("lua_pushnil", api.pushnil) &&
+           Find("lua_pushnumber", api.pushnumber) && Find("lua_pushlstring", api.pushlstring) &&
+           Find("lua_createtable", api.createtable) && Find("lua_settable", api.settable) &&
+           Find("lua_next", api.next) && Find("lua_version", api.version) &&
+           dlsym(RTLD_DEFAULT, "lua_newuserdatauv") != nullptr;
+}
+
+}  // namespace
+
+// Resolved once: a process whose Lua is not visible by the first call (linked
+// statically without exported symbols, or loaded privately) stays so.
+const LuaApi* HostLuaApi(lua_State* L) noexcept {
+    static LuaApi api;
+    static const bool found = Resolve(api);
+    if (!found || api.version(L) != LUA_VERSION_NUM) return nullptr;
+    return &api;
+}
+
+}  // namespace zk

@@ -1,0 +1,53 @@
+// The Lua bridge: a node tree to and from a value on the stack of a Lua state
+// that the host owns.
+//
+//   Str  <-> string (same bytes, zeros included)
+//   Int  <-> number (pushed as a double; read exactly when a Lua integer,
+//                    else truncated toward zero)
+//   List <-> table with keys 1, 2, ..., n
+//   Map  <-> table with string keys
+//   None  -> not convertible
+//
+// Both calls leave the Lua stack as they found it, except for the one value
+// a successful LuaPush adds. They never create, close or protect a state and
+// raise no Lua error of their own; a Lua error raised by the Lua API itself
+// (out of memory) propagates to the host's protected call as usual.
+//
+// Depth: a container is refused with 25000001 when it would be the
+// (kMaxDepth + 1)-th level, the root being level 1, as in every codec; so is
+// any level for which Lua refuses the stack room it needs (two slots). Deep
+// input therefore fails cleanly and the recursion stays bounded.
+//
+// The calls take the Lua API as a table (lua/lua_api.h) so that they run
+// both inside a Lua module and inside a module that must load without Lua.
+#pragma once
+
+#include <cstdint>
+
+#include "value/data_node.h"
+
+struct lua_State;
+
+namespace zk {
+
+struct LuaApi;
+
+// Pushes exactly one value for node and returns 0, or returns a code and
+// pushes nothing: 25000001 for a None node anywhere in the tree or a tree
+// too deep, 25000003 for a map key without an entry.
+uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node);
+
+// Reads the value at idx (any valid stack index or pseudo-index) into node.
+// On failure the node where the failure was met is cleared and the nodes
+// above it keep what was read before it. Codes: 25000001 for a value that is
+// not a number, string or table (an invalid idx included) or a table too
+// deep, 25000007 and 20101003 for keys that do not make a list or a map.
+// Allocation failure throws std::bad_alloc after the stack is restored.
+uint32_t LuaRead(const LuaApi& lua, lua_State* L, int idx, DataNode& node);
+
+// The Lua 5.4 API of the running process, found by symbol name on first use,
+// for a module that links no Lua. Null when the process has no Lua 5.4
+// symbols in its global scope, or when L belongs to another Lua version.
+const LuaApi* HostLuaApi(lua_State* L) noexcept;
+
+}  // namespace zk

@@ -1,0 +1,126 @@
+// PushToLua and ReadFromLua: the object's node through the bridge, with the
+// code published as the thread's last error, both in-process and through
+// libzk_data.so loaded by a host that has Lua, where the module must find
+// the Lua API on its own.
+#include <dlfcn.h>
+
+#include "codec/error_codes.h"
+#include "tests/lua/lua_test_support.h"
+#include "tests/object/object_test_support.h"
+
+namespace zk::test {
+namespace {
+
+constexpr DWORD kUntouched = 777;
+
+using LuaMethodsTest = LuaTest;
+
+TEST_F(LuaMethodsTest, PushToLuaPushesTheNodeAndPublishesZero) {
+    auto v = NewValue();
+    NodeOf(v.get()).mapGet("name").setStr("abc");
+    NodeOf(v.get()).mapGet("n").setInt(5, ValueKind::Int32);
+    SetLastError(kUntouched);
+    ASSERT_EQ(v->PushToLua(L), S_OK);
+    EXPECT_EQ(GetLastError(), 0u);
+    ASSERT_EQ(lua_gettop(L), 1);
+    EXPECT_EQ(ShowLua(L, 1), R"({"n"=5,"name"="abc"})");
+}
+
+TEST_F(LuaMethodsTest, PushToLuaPublishesTheBridgeCode) {
+    auto v = NewValue();  // None
+    lua_pushliteral(L, "below");
+    EXPECT_EQ(v->PushToLua(L), E_FAIL);
+    EXPECT_EQ(GetLastError(), err::Unsupported);
+    EXPECT_EQ(lua_gettop(L), 1);
+}
+
+TEST_F(LuaMethodsTest, ReadFromLuaFillsTheNodeAndPublishesZero) {
+    auto v = NewValue();
+    Eval("{10, 20, 'x'}");
+    lua_pushliteral(L, "above");
+    SetLastError(kUntouched);
+    ASSERT_EQ(v->ReadFromLua(L, -2), S_OK);
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(ShowNode(NodeOf(v.get())), "[10,20,\"x\"]");
+    EXPECT_EQ(lua_gettop(L), 2);
+}
+
+TEST_F(LuaMethodsTest, ReadFromLuaPublishesTheBridgeCode) {
+    auto v = NewValue();
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"{[2] = 5}", err::BadListItem},
+        {"{[true] = 1}", err::LuaMixedKeys},
+        {"true", err::Unsupported},
+    };
+    for (auto [expr, code] : cases) {
+        Eval(expr);
+        EXPECT_EQ(v->ReadFromLua(L, 1), E_FAIL) << expr;
+        EXPECT_EQ(GetLastError(), code) << expr;
+        EXPECT_EQ(lua_gettop(L), 1);
+        lua_settop(L, 0);
+    }
+    EXPECT_EQ(v->ReadFromLua(L, 1), E_FAIL);  // an empty stack has no index 1
+    EXPECT_EQ(GetLastError(), err::Unsupported);
+}
+
+TEST_F(LuaMethodsTest, NullStateIsRefused) {
+    auto v = NewValue();
+    SetLastError(kUntouched);
+    EXPECT_EQ(v->PushToLua(nullptr), E_INVALIDARG);
+    EXPECT_EQ(GetLastError(), err::BadArgument);
+    SetLastError(kUntouched);
+    EXPECT_EQ(v->ReadFromLua(nullptr, -1), E_INVALIDARG);
+    EXPECT_EQ(GetLastError(), err::BadArgument);
+}
+
+TEST_F(LuaMethodsTest, HostLuaApiFindsTheProcessLua) {
+    const LuaApi* api = HostLuaApi(L);
+    ASSERT_NE(api, nullptr);
+    DataNode n;
+    n.setStr("found");
+    ASSERT_EQ(LuaPush(*api, L, n), err::Ok);
+    EXPECT_STREQ(lua_tostring(L, -1), "found");
+}
+
+// libzk_data.so as a host sees it: only its exports.
+class ModuleHost : public LuaTest {
+protected:
+    void SetUp() override {
+        LuaTest::SetUp();
+        module_ = dlopen(ZK_DATA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module_, nullptr) << dlerror();
+        auto getClass = reinterpret_cast<PFN_DllGetClassObject>(dlsym(module_, "DllGetClassObject"));
+        lastError_ = reinterpret_cast<PFN_GetLastError>(dlsym(module_, "GetLastError"));
+        ASSERT_TRUE(getClass && lastError_);
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(getClass(CLSID_DataObject, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDataValue, reinterpret_cast<void**>(&value_)), S_OK);
+        factory->Release();
+    }
+    void TearDown() override {
+        if (value_) value_->Release();
+        if (module_) dlclose(module_);
+        LuaTest::TearDown();
+    }
+
+    void* module_ = nullptr;
+    PFN_GetLastError lastError_ = nullptr;
+    IDataValue* value_ = nullptr;
+};
+
+TEST_F(ModuleHost, ExchangesValuesWithTheHostsLua) {
+    Eval("{k = {1, 2, 'three'}}");
+    ASSERT_EQ(value_->ReadFromLua(L, 1), S_OK);
+    EXPECT_EQ(lastError_(), 0u);
+    lua_settop(L, 0);
+    ASSERT_EQ(value_->PushToLua(L), S_OK);
+    EXPECT_EQ(lastError_(), 0u);
+    EXPECT_EQ(ShowLua(L, 1), R"({"k"={1=1,2=2,3="three"}})");
+    Eval("{1, x = 2}");
+    EXPECT_EQ(value_->ReadFromLua(L, -1), E_FAIL);
+    EXPECT_EQ(lastError_(), err::BadListItem);
+    EXPECT_EQ(lua_gettop(L), 2);
+}
+
+}  // namespace
+}  // namespace zk::test
