@@ -11,9 +11,13 @@
 #include "codec/format_switch.h"
 #include "codec/limits.h"
 #include "codec/text/json.h"
+#include "tests/support/small_stack.h"
 
 namespace zk {
 namespace {
+
+using test_support::Nested;
+using test_support::RunOnStack;
 
 using namespace std::string_view_literals;
 
@@ -56,30 +60,6 @@ std::string Write(const DataNode& node) {
 }
 
 std::string Error(uint32_t code) { return "error " + std::to_string(code); }
-
-std::string Nested(std::string_view open, std::string_view inner, std::string_view close, uint32_t levels) {
-    std::string text;
-    for (uint32_t i = 0; i < levels; ++i) text += open;
-    text += inner;
-    for (uint32_t i = 0; i < levels; ++i) text += close;
-    return text;
-}
-
-// Runs f on a thread with the given stack size, as a host thread might have.
-template <class F>
-void RunOnStack(size_t bytes, F f) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, bytes);
-    pthread_t thread;
-    auto run = [](void* p) -> void* {
-        (*static_cast<F*>(p))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
 
 // --- reader: one input, its code, the tree left behind, the position ---------
 

@@ -13,6 +13,7 @@
 #include "codec/limits.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
+#include "tests/support/small_stack.h"
 
 namespace zk {
 namespace {
@@ -69,18 +70,7 @@ std::string Written(const DataNode& n, uint32_t options = 0) {
 }
 
 // Runs body on a thread with a 1 MiB stack, the size hosts commonly give.
-void OnSmallStack(const std::function<void()>& body) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, 1 << 20);
-    pthread_t thread;
-    auto run = [](void* arg) -> void* {
-        (*static_cast<const std::function<void()>*>(arg))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
-    pthread_join(thread, nullptr);
-}
+void OnSmallStack(const std::function<void()>& body) { test_support::RunOnStack(1 << 20, body); }
 
 struct Case {
     const char* doc;

@@ -8,10 +8,12 @@
 #include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "tests/lua/lua_test_support.h"
+#include "tests/support/small_stack.h"
 
 namespace zk::test {
 namespace {
 
+using test_support::RunOnStack;
 using LuaPushTest = LuaTest;
 using LuaReadTest = LuaTest;
 
@@ -379,23 +381,6 @@ TEST_F(LuaTest, TreesRoundTrip) {
     ASSERT_EQ(LuaRead(LinkedLuaApi(), L, -1, back), err::Ok);
     EXPECT_TRUE(back.equals(tree));
     EXPECT_EQ(lua_gettop(L), 1);
-}
-
-// The depth bound is what keeps the recursion off the machine stack's end:
-// the deepest trees both ways, and refused deeper ones, on a 1 MiB thread.
-template <class F>
-void RunOnStack(size_t bytes, F f) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, bytes);
-    pthread_t thread;
-    auto run = [](void* p) -> void* {
-        (*static_cast<F*>(p))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
 }
 
 TEST_F(LuaTest, DeepestTreesFitInOneMiBOfStack) {
