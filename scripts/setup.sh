@@ -3,7 +3,8 @@
 # Safe to run again: it only calls apt-get for what is not installed.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev libexpat1-dev liblua5.4-dev lua5.4)
+packages=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev libexpat1-dev liblua5.4-dev lua5.4
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

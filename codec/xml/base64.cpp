@@ -14,7 +14,7 @@ struct DecodeTable {
     constexpr DecodeTable() : value() {
         for (auto& v : value) v = kInvalid;
         for (unsigned char i = 0; i < 64; ++i) value[static_cast<unsigned char>(kAlphabet[i])] = i;
-        value['='] = kPad;
+        value[static_cast<unsigned char>('=')] = kPad;
     }
 };
 constexpr DecodeTable kDecode;

@@ -1,0 +1,170 @@
+// Helpers shared by the fuzz targets: writing a node to bytes, the binary
+// templates the reader target fills, and a tree builder driven by fuzz input.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "codec/error_codes.h"
+#include "codec/format_switch.h"
+#include "codec/limits.h"
+#include "value/data_node.h"
+
+namespace zk_fuzz {
+
+using zk::DataNode;
+using zk::FormatId;
+using zk::OptionFlags;
+using zk::ValueKind;
+
+// Stops the run with a message: a broken property is a finding.
+[[noreturn]] inline void Fail(const char* what) {
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
+}
+
+// The node serialized in its own format; returns the writer's code.
+inline uint32_t WriteAll(const DataNode& node, std::string& bytes) {
+    zk::OutputStream out;
+    uint32_t code = zk::writeNode(node, out);
+    bytes.assign(out.data(), out.size());
+    return code;
+}
+
+// Reads bytes through the caller-buffer entry, checking its size report.
+inline uint32_t ReadAll(DataNode& node, const std::string& bytes) {
+    uint32_t size = static_cast<uint32_t>(bytes.size());
+    uint32_t code = zk::readFromBuffer(node, bytes.data(), size);
+    if (code != 0 && size != 0) Fail("failed read reports a size");
+    if (code == 0 && size != zk::InputStream::kNoPosition && size > bytes.size()) Fail("size beyond the input");
+    return code;
+}
+
+// Fixed binary templates: a flat framed record, nested and unframed maps with
+// a list of records, hexadecimal strings, every integer width.
+inline void BinaryTemplate(int which, DataNode& t) {
+    t.reset();
+    t.setFormat(FormatId::Binary);
+    switch (which % 4) {
+    case 0:
+        t.mapGet("a").setInt(1, ValueKind::Int32);
+        t.mapGet("b").setStr("ab", ValueKind::Binary);
+        break;
+    case 1: {
+        t.mapGet("id").setInt(0, ValueKind::UInt16);
+        DataNode& inner = t.mapGet("inner");
+        inner.setOption(OptionFlags::MapUnframed, true);
+        inner.mapGet("s").setStr("x", ValueKind::Text);
+        inner.mapGet("deeper").mapGet("c").setInt(0, ValueKind::Int64);
+        DataNode& rec = *t.mapGet("records").asList().prototype();
+        rec.mapGet("k").setInt(0, ValueKind::Int8);
+        rec.mapGet("v").setStr("", ValueKind::Binary);
+        break;
+    }
+    case 2:
+        t.mapGet("hex").setStr("00ff", ValueKind::Binary);
+        t.mapGet("hex").setOption(OptionFlags::HexString, true);
+        t.mapGet("n").asList().prototype()->setInt(0, ValueKind::NativeUInt);
+        break;
+    default:
+        for (int k = ValueKind::Int8; k <= ValueKind::UInt64; ++k)
+            t.mapGet(std::string(1, static_cast<char>('a' + k))).setInt(0, k);
+        t.mapGet("l").asList().prototype()->asList().prototype()->setStr("", ValueKind::Text);
+        break;
+    }
+}
+
+// What a built tree may hold.
+struct TreeShape {
+    bool textStrings;      // Text strings (printable ASCII, tab, LF, valid UTF-8)
+    bool binaryStrings;    // Binary strings of any bytes
+    bool intKinds;         // Ints carry a kind of 1..10 other than 7 and 8
+    bool binaryOptions;    // MapUnframed / HexString bits (hex strings in lower case)
+    bool safeKeys;         // keys restricted like Text strings, without tab or LF
+    bool allowEmptyMaps;
+};
+
+inline std::string TextBytes(FuzzedDataProvider& p, bool keys) {
+    static const char* const kPieces[] = {"a", "Z", "0", " ", "<", ">", "&", "'", "\"", "=", "@", "\t", "\n",
+                                          "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "]]>", "k"};
+    std::string s;
+    size_t n = p.ConsumeIntegralInRange<size_t>(0, 12);
+    for (size_t i = 0; i < n; ++i) {
+        size_t pick = p.ConsumeIntegralInRange<size_t>(0, sizeof kPieces / sizeof *kPieces - 1);
+        if (keys && (pick == 11 || pick == 12)) continue;
+        s += kPieces[pick];
+    }
+    return s;
+}
+
+inline void BuildTree(FuzzedDataProvider& p, DataNode& root, const TreeShape& shape) {
+    struct Item {
+        DataNode* node;
+        uint32_t depth;
+    };
+    std::vector<Item> work{{&root, 0}};
+    size_t budget = 2000;  // nodes
+    while (!work.empty() && budget) {
+        Item it = work.back();
+        work.pop_back();
+        --budget;
+        DataNode& n = *it.node;
+        int type = p.ConsumeIntegralInRange<int>(1, 4);
+        if (it.depth + 2 >= zk::kMaxDepth || p.remaining_bytes() == 0) type = 2;
+        if (type == 1) {
+            bool binary = shape.binaryStrings && (!shape.textStrings || p.ConsumeBool());
+            if (binary) {
+                std::string s = p.ConsumeRandomLengthString(64);
+                if (shape.binaryOptions && p.ConsumeBool()) {
+                    static const char kHex[] = "0123456789abcdef";
+                    std::string h;
+                    for (unsigned char c : s) h += {kHex[c >> 4], kHex[c & 15]};
+                    n.setStr(h, ValueKind::Binary);
+                    n.setOption(OptionFlags::HexString, true);
+                } else {
+                    n.setStr(s, ValueKind::Binary);
+                }
+            } else {
+                n.setStr(TextBytes(p, false), ValueKind::Text);
+            }
+        } else if (type == 2) {
+            int kind = ValueKind::Int64;
+            if (shape.intKinds) {
+                static const int kKinds[] = {1, 2, 3, 4, 5, 6, 9, 10};
+                kind = kKinds[p.ConsumeIntegralInRange<int>(0, 7)];
+            }
+            int64_t v = p.ConsumeIntegral<int64_t>();
+            // The value a width keeps: the binary reader sign- or zero-extends.
+            switch (kind) {
+            case 1: v = static_cast<int8_t>(v); break;
+            case 2: v = static_cast<uint8_t>(v); break;
+            case 3: v = static_cast<int16_t>(v); break;
+            case 4: v = static_cast<uint16_t>(v); break;
+            case 5: v = static_cast<int32_t>(v); break;
+            case 6: v = static_cast<uint32_t>(v); break;
+            default: break;
+            }
+            n.setInt(v, kind);
+        } else if (type == 3) {
+            size_t count = p.ConsumeIntegralInRange<size_t>(0, 4);
+            n.asList();
+            for (size_t i = 0; i < count; ++i) work.push_back({&n.asList().append(), it.depth + 1});
+        } else {
+            size_t count = p.ConsumeIntegralInRange<size_t>(shape.allowEmptyMaps ? 0 : 1, 4);
+            n.asMap();
+            if (shape.binaryOptions && p.ConsumeBool()) n.setOption(OptionFlags::MapUnframed, true);
+            for (size_t i = 0; i < count; ++i) {
+                std::string key = shape.safeKeys ? TextBytes(p, true) : p.ConsumeRandomLengthString(16);
+                if (n.hasKey(key)) continue;
+                work.push_back({&n.mapGet(key), it.depth + 1});
+            }
+        }
+    }
+    // Whatever the budget left unbuilt becomes a plain Int.
+    for (Item& it : work) it.node->setInt(0, ValueKind::Int64);
+}
+
+}  // namespace zk_fuzz
