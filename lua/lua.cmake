@@ -26,6 +26,12 @@ set_target_properties(zk_data_lua PROPERTIES
   LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lua_module.map)
 target_link_options(zk_data_lua PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/lua_module.map)
 
+# Installed where lua5.4 looks for C modules: <prefix>/lib/lua/5.4 for the
+# default /usr/local and the .deb's /usr (both on lua5.4's package.cpath).
+include(GNUInstallDirs)
+set(ZK_DATA_LUA_CMODDIR ${CMAKE_INSTALL_LIBDIR}/lua/5.4 CACHE STRING "Install directory of the Lua module, relative to the prefix")
+install(TARGETS zk_data_lua LIBRARY DESTINATION ${ZK_DATA_LUA_CMODDIR})
+
 if(ZK_BUILD_TESTS)
   set(ZK_LUA_TESTS ${CMAKE_CURRENT_LIST_DIR}/../tests/lua)
 

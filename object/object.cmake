@@ -13,7 +13,8 @@ target_include_directories(zk_object PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
 target_link_libraries(zk_object PUBLIC zk_lua zk_core)
 
 add_library(zk_data SHARED $<TARGET_OBJECTS:zk_object>)
-set_target_properties(zk_data PROPERTIES OUTPUT_NAME zk_data LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zk_data.map)
+set_target_properties(zk_data PROPERTIES OUTPUT_NAME zk_data LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zk_data.map
+  VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR} EXPORT_NAME module)
 target_link_libraries(zk_data PRIVATE zk_lua "$<LINK_LIBRARY:WHOLE_ARCHIVE,zk_core>")
 target_link_options(zk_data PRIVATE
   -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zk_data.map
@@ -21,10 +22,13 @@ target_link_options(zk_data PRIVATE
   -Wl,--no-undefined)
 
 include(GNUInstallDirs)
-install(TARGETS zk_data LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# Hosts that link the module (zk_data::module) include "zk_data.h"; the
+# platform headers it includes are installed with the core's (cmake/packaging.cmake).
+target_include_directories(zk_data INTERFACE
+  $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include> $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/zk_data> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+install(TARGETS zk_data EXPORT zk_dataTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES include/zk_data.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data)
-install(FILES platform/win_types.h platform/com_types.h platform/com_interfaces.h platform/oleauto.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data/platform)
 
 if(ZK_BUILD_TESTS)
   # Unit tests: the object code linked in directly.

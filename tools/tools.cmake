@@ -5,7 +5,6 @@ add_executable(zkdata
   ${CMAKE_CURRENT_LIST_DIR}/zkdata.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_fixups.cpp)
-target_compile_definitions(zkdata PRIVATE ZK_DATA_VERSION="${PROJECT_VERSION}")
 target_link_libraries(zkdata PRIVATE zk_core)
 
 include(GNUInstallDirs)

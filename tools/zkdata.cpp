@@ -12,10 +12,7 @@
 #include "codec/format_switch.h"
 #include "tools/format_names.h"
 #include "tools/tree_fixups.h"
-
-#ifndef ZK_DATA_VERSION
-#define ZK_DATA_VERSION "unknown"
-#endif
+#include "value/version.h"
 
 namespace {
 
@@ -290,7 +287,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         if (arg == "--version") {
-            std::puts("zkdata " ZK_DATA_VERSION);
+            std::printf("zkdata %s\n", zk::VersionString());
             return kExitOk;
         }
     }
