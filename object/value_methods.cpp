@@ -9,13 +9,6 @@
 namespace zk {
 namespace {
 
-size_t WideLength(const OLECHAR* s) {
-    size_t n = 0;
-    if (s)
-        while (s[n]) ++n;
-    return n;
-}
-
 // Counted bytes from a host; a null pointer or a negative length is the empty
 // string, so a bad argument can never make the method read foreign memory.
 std::string_view HostBytes(const BYTE* bytes, LONG length) {

@@ -10,13 +10,6 @@
 namespace zk {
 namespace {
 
-size_t WideLength(const OLECHAR* s) {
-    size_t n = 0;
-    if (s)
-        while (s[n]) ++n;
-    return n;
-}
-
 // The data of a byte array and the element count of its dimension 1. A null
 // array, or one without data, is empty: it is never dereferenced.
 std::string_view ArrayBytes(const SAFEARRAY* array) {

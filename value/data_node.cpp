@@ -133,11 +133,8 @@ void DataNode::setStr(std::string_view bytes, int32_t k) {
 void DataNode::setStr(const char* s) { setStr(keyView(s), ValueKind::Text); }
 
 void DataNode::setStrW(const char16_t* s) {
-    size_t n = 0;
-    if (s)
-        while (s[n]) ++n;
     ByteString utf8;
-    WideToUtf8(s, n, utf8);
+    WideToUtf8(s, WideLength(s), utf8);
     reset();
     new (&str_) ByteString(std::move(utf8));
     type8_ = static_cast<uint8_t>(NodeType::Str);

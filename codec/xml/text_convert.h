@@ -19,6 +19,14 @@
 
 namespace zk {
 
+// Units of a zero-terminated UTF-16 string before its zero; 0 for null.
+inline size_t WideLength(const char16_t* s) noexcept {
+    size_t n = 0;
+    if (s)
+        while (s[n]) ++n;
+    return n;
+}
+
 void WideToUtf8(const char16_t* src, size_t len, ByteString& dst);
 void Utf8ToWide(const char* src, size_t len, std::u16string& dst);
 
