@@ -29,7 +29,12 @@ public:
     }
 
     void dropList(ListValue& list) noexcept {
-        for (uint32_t i = 0; i < list.size_; ++i) dropRef(list.items_[i].node_);
+        const uint32_t n = list.size_;
+        for (uint32_t i = 0; i < n && i < kAhead; ++i) Prefetch(list.items_[i].node_);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (i + kAhead < n) Prefetch(list.items_[i + kAhead].node_);
+            dropRef(list.items_[i].node_);
+        }
         dropRef(list.prototype_.node_);
         std::free(list.items_);
         list.items_ = nullptr;
@@ -40,7 +45,10 @@ public:
     }
 
     void dropMap(MapValue& map) noexcept {
-        for (uint32_t i = 0; i < map.size_; ++i) {
+        const uint32_t n = map.size_;
+        for (uint32_t i = 0; i < n && i < kAhead; ++i) Prefetch(map.entries_[i].child.node_);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (i + kAhead < n) Prefetch(map.entries_[i + kAhead].child.node_);
             map.entries_[i].key.~ByteString();
             dropRef(map.entries_[i].child.node_);
         }
@@ -54,10 +62,12 @@ public:
     void dropRef(DataNode* node) noexcept {
         if (!node || --node->refs_ != 0) return;
         if (node->isList() || node->isMap()) {
+            // Its array is what draining it reads first.
+            Prefetch(node->isList() ? static_cast<void*>(node->list_.items_) : node->map_.entries_);
             std::memcpy(&node->kind_, &pending_, sizeof(pending_));
             pending_ = node;
         } else {
-            delete node;  // a leaf: its destructor frees at most one string
+            deleteNode(node);  // a leaf: its destructor frees at most one string
         }
     }
 
@@ -65,11 +75,15 @@ public:
         while (DataNode* node = pending_) {
             std::memcpy(&pending_, &node->kind_, sizeof(pending_));
             dropValue(*node);
-            delete node;
+            deleteNode(node);
         }
     }
 
 private:
+    // Children live anywhere in the heap: touching each one's count is a
+    // cache miss, so the next few are fetched while this one is dropped.
+    static constexpr uint32_t kAhead = 8;
+    static void Prefetch(const void* p) noexcept { __builtin_prefetch(p, 1); }
     DataNode* pending_ = nullptr;
     static_assert(sizeof(DataNode*) <= sizeof(int32_t) + sizeof(uint32_t));
 };

@@ -4,14 +4,22 @@
 // machine stack.
 #pragma once
 
+#include <new>
+
 #include "value/data_node.h"
+#include "value/node_pool.h"
 
 namespace zk {
 
 class TreeOps {
 public:
     // A heap node with a count of 1, owned by the NodeRef that adopts it.
-    static DataNode* newNode() { return withCount(new DataNode()); }
+    static DataNode* newNode() { return withCount(new (NodePool::allocate()) DataNode()); }
+    // Destroys a heap node whose count has dropped to zero.
+    static void deleteNode(DataNode* node) noexcept {
+        node->~DataNode();
+        NodePool::deallocate(node);
+    }
     // Drops one handle's share of node; the last one destroys its subtree.
     static void releaseNode(DataNode* node) noexcept;
     // Destroys node's value and every child no other handle keeps; node
@@ -27,6 +35,7 @@ public:
     class Copier;    // the work list behind every deep copy
 
 private:
+    static_assert(sizeof(DataNode) == NodePool::kSlotBytes && alignof(DataNode) <= 8);
     static DataNode* withCount(DataNode* node) noexcept {
         node->refs_ = 1;
         return node;

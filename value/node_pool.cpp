@@ -1,0 +1,293 @@
+#include "value/node_pool.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+// A free slot is poisoned but for a moment while its link is read or written,
+// so a use of a freed node still trips AddressSanitizer.
+#define ZK_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define ZK_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define ZK_POISON(p, n) ((void)(p), (void)(n))
+#define ZK_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace zk {
+namespace {
+
+constexpr size_t kSlot = NodePool::kSlotBytes;
+
+struct FreeSlot {
+    FreeSlot* next;
+};
+
+FreeSlot* NextOf(FreeSlot* s) noexcept {
+    ZK_UNPOISON(s, sizeof(FreeSlot));
+    FreeSlot* next = s->next;
+    ZK_POISON(s, sizeof(FreeSlot));
+    return next;
+}
+
+void Link(FreeSlot* s, FreeSlot* next) noexcept {
+    ZK_UNPOISON(s, sizeof(FreeSlot));
+    s->next = next;
+    ZK_POISON(s, sizeof(FreeSlot));
+}
+
+// A list of free slots owned by one thread, or in transit to or from the depot.
+struct Magazine {
+    FreeSlot* head = nullptr;
+    size_t count = 0;
+
+    void push(void* p) noexcept {
+        auto* s = static_cast<FreeSlot*>(p);
+        s->next = head;
+        ZK_POISON(s, kSlot);
+        head = s;
+        ++count;
+    }
+    void* pop() noexcept {
+        FreeSlot* s = head;
+        ZK_UNPOISON(s, kSlot);
+        head = s->next;
+        --count;
+        return s;
+    }
+};
+
+// The bookkeeping in a chunk's first slot.
+struct Chunk {
+    FreeSlot* free;     // this chunk's slots filed in the depot
+    uint32_t freeCount;
+    Chunk* prev;        // in the depot's list of chunks with filed slots
+    Chunk* next;
+};
+static_assert(sizeof(Chunk) <= kSlot);
+
+Chunk* ChunkOf(void* slot) noexcept {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t{NodePool::kChunkBytes - 1});
+}
+
+class Depot {
+public:
+    Magazine take() {
+        std::lock_guard<std::mutex> lock(mu_);
+        Magazine m;
+        while (m.count < NodePool::kBatch && partial_) takeFrom(partial_, m);
+        if (m.count) return m;
+        if (spare_) return takeWhole(spare_);
+        return carve(newChunk());
+    }
+
+    void give(Magazine m) noexcept {
+        std::lock_guard<std::mutex> lock(mu_);
+        while (m.head) {
+            FreeSlot* s = m.head;
+            m.head = NextOf(s);
+            file(s);
+        }
+    }
+
+    void trim() noexcept {
+        std::lock_guard<std::mutex> lock(mu_);
+        while (spare_) {
+            Chunk* c = spare_;
+            spare_ = c->next;
+            --spareCount_;
+            release(c);
+        }
+    }
+
+    NodePool::Stats stats() noexcept {
+        std::lock_guard<std::mutex> lock(mu_);
+        return {chunks_, filed_};
+    }
+
+private:
+    Chunk* newChunk() {
+        void* block = std::aligned_alloc(NodePool::kChunkBytes, NodePool::kChunkBytes);
+        if (!block) throw std::bad_alloc();
+        ++chunks_;
+        auto* c = static_cast<Chunk*>(block);
+        *c = Chunk{nullptr, 0, nullptr, nullptr};
+        return c;
+    }
+
+    void release(Chunk* c) noexcept {
+        filed_ -= c->freeCount;
+        --chunks_;
+        ZK_UNPOISON(c, NodePool::kChunkBytes);
+        std::free(c);
+    }
+
+    // Every slot of a fresh chunk, in address order.
+    static Magazine carve(Chunk* c) noexcept {
+        Magazine m;
+        char* base = reinterpret_cast<char*>(c);
+        for (size_t i = NodePool::kSlotsPerChunk; i >= 1; --i) m.push(base + i * kSlot);
+        return m;
+    }
+
+    Magazine takeWhole(Chunk* c) noexcept {
+        spare_ = c->next;
+        --spareCount_;
+        filed_ -= c->freeCount;
+        Magazine m{c->free, c->freeCount};
+        c->free = nullptr;
+        c->freeCount = 0;
+        return m;
+    }
+
+    void takeFrom(Chunk* c, Magazine& m) noexcept {
+        while (c->free && m.count < NodePool::kBatch) {
+            FreeSlot* s = c->free;
+            c->free = NextOf(s);
+            Link(s, m.head);
+            m.head = s;
+            ++m.count;
+            --c->freeCount;
+            --filed_;
+        }
+        if (!c->free) unlinkPartial(c);
+    }
+
+    void file(FreeSlot* s) noexcept {
+        Chunk* c = ChunkOf(s);
+        Link(s, c->free);
+        c->free = s;
+        ++filed_;
+        if (++c->freeCount == 1) linkPartial(c);
+        if (c->freeCount < NodePool::kSlotsPerChunk) return;
+        unlinkPartial(c);
+        if (spareCount_ < NodePool::kSpareChunks) {
+            c->next = spare_;
+            spare_ = c;
+            ++spareCount_;
+        } else {
+            release(c);
+        }
+    }
+
+    void linkPartial(Chunk* c) noexcept {
+        c->prev = nullptr;
+        c->next = partial_;
+        if (partial_) partial_->prev = c;
+        partial_ = c;
+    }
+
+    void unlinkPartial(Chunk* c) noexcept {
+        if (c->prev) c->prev->next = c->next;
+        else partial_ = c->next;
+        if (c->next) c->next->prev = c->prev;
+        c->prev = c->next = nullptr;
+    }
+
+    std::mutex mu_;
+    Chunk* partial_ = nullptr;  // chunks with some, not all, slots filed
+    Chunk* spare_ = nullptr;    // wholly free chunks, linked through next
+    size_t spareCount_ = 0;
+    size_t chunks_ = 0;
+    size_t filed_ = 0;
+};
+
+// Never destroyed: nodes may still be freed by static destructors that run
+// after this file's.
+Depot& TheDepot() {
+    static Depot* depot = new Depot;
+    return *depot;
+}
+
+// Per-thread state. Constant-initialised and trivially destructible, so the
+// fast paths reach it without a guard; Retirer hands it back at thread end.
+struct ThreadCache {
+    Magazine loaded;  // allocations pop here, frees push here
+    Magazine spare;   // empty, or a full magazine to swap in
+    bool registered = false;
+    bool retired = false;
+};
+thread_local ThreadCache tCache;
+
+// After retirement loaded.count reads as full, so every free takes the slow
+// path, which files the slot straight into the depot.
+constexpr size_t kRetired = ~size_t{0};
+
+struct Retirer {
+    bool armed = false;
+    ~Retirer() {
+        ThreadCache& c = tCache;
+        Depot& depot = TheDepot();
+        depot.give(std::exchange(c.loaded, Magazine{}));
+        depot.give(std::exchange(c.spare, Magazine{}));
+        c.loaded.count = kRetired;
+        c.retired = true;
+    }
+};
+thread_local Retirer tRetirer;
+
+void Register(ThreadCache& c) {
+    c.registered = true;
+    tRetirer.armed = true;  // first use constructs it and queues its destructor
+}
+
+void* Refill(ThreadCache& c) {
+    if (c.retired) {
+        Magazine m = TheDepot().take();
+        void* p = m.pop();
+        TheDepot().give(m);
+        return p;
+    }
+    if (!c.registered) Register(c);
+    if (c.spare.count) std::swap(c.loaded, c.spare);
+    else c.loaded = TheDepot().take();
+    return c.loaded.pop();
+}
+
+void Spill(ThreadCache& c, void* p) noexcept {
+    if (c.retired) {
+        Magazine one;
+        one.push(p);
+        TheDepot().give(one);
+        return;
+    }
+    if (c.spare.count) TheDepot().give(c.spare);
+    c.spare = c.loaded;
+    c.loaded = Magazine{};
+    c.loaded.push(p);
+}
+
+}  // namespace
+
+void* NodePool::allocate() {
+    ThreadCache& c = tCache;
+    if (c.loaded.head) return c.loaded.pop();
+    return Refill(c);
+}
+
+void NodePool::deallocate(void* slot) noexcept {
+    ThreadCache& c = tCache;
+    if (c.loaded.count < kBatch && c.registered) {
+        c.loaded.push(slot);
+        return;
+    }
+    if (!c.registered && !c.retired) Register(c);
+    if (c.loaded.count < kBatch) c.loaded.push(slot);
+    else Spill(c, slot);
+}
+
+void NodePool::trim() noexcept {
+    ThreadCache& c = tCache;
+    if (!c.retired) {
+        TheDepot().give(std::exchange(c.loaded, Magazine{}));
+        TheDepot().give(std::exchange(c.spare, Magazine{}));
+    }
+    TheDepot().trim();
+}
+
+NodePool::Stats NodePool::stats() noexcept { return TheDepot().stats(); }
+
+}  // namespace zk
