@@ -66,6 +66,7 @@ public:
 
 private:
     friend class TreeOps;
+    friend class ChildCollector;
 
     static constexpr uint32_t kMaxCapacity = 0x7FFFFFFF;
 

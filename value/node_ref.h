@@ -40,6 +40,7 @@ private:
     friend class ListValue;
     friend class MapValue;
     friend class TreeOps;
+    friend class ChildCollector;
 
     struct Adopt {};
     // Takes over a node whose count already accounts for this handle; node may

@@ -9,49 +9,88 @@
 namespace zk {
 
 // ---------------------------------------------------------------------------
-// Release. A dying container does not release its children recursively: each
-// child whose count drops to zero is pushed on a list threaded through the
-// child itself (its kind and options words, meaningless once it is dying),
-// and the list is drained in a loop. No allocation, no recursion.
+// Release. A dying subtree is taken apart depth first without recursion and
+// without allocating: a dying container records its parent in its own kind
+// and options words and where to resume in its capacity field, all of which
+// mean nothing once it is dying. Depth first keeps each subtree's nodes in
+// cache from the moment they are fetched ahead to the moment they are freed.
 
 class TreeOps::Releaser {
 public:
-    void dropValue(DataNode& node) noexcept {
-        switch (node.type()) {
-        case NodeType::Str: node.str_.~ByteString(); break;
-        case NodeType::List: dropList(node.list_); break;
-        case NodeType::Map: dropMap(node.map_); break;
-        default: break;
-        }
-        node.type8_ = 0;
-        node.kind_ = 0;
-        std::memset(static_cast<void*>(&node.str_), 0, sizeof(node.str_));
+    // Drops one handle's share of node; the last one destroys its subtree.
+    void release(DataNode* node) noexcept {
+        if (DataNode* dying = dropChild(node)) dismantle(dying);
     }
 
-    void dropList(ListValue& list) noexcept {
+    void clearList(ListValue& list) noexcept {
+        uint32_t i = 0;
+        while (DataNode* dying = stepList(list, i)) dismantle(dying);
+        freeList(list);
+    }
+
+    void clearMap(MapValue& map) noexcept {
+        uint32_t i = 0;
+        while (DataNode* dying = stepMap(map, i)) dismantle(dying);
+        freeMap(map);
+    }
+
+private:
+    // Children live anywhere in the heap and each one's count is a cache
+    // miss: a container fetches the child kAhead places on, and the array
+    // of the one kAhead / 2 places on, before it drops the current one.
+    static constexpr uint32_t kAhead = 8;
+    static void Prefetch(const void* p) noexcept { __builtin_prefetch(p, 1); }
+    static void PrefetchArray(const DataNode* n) noexcept {
+        if (n->isList()) Prefetch(n->list_.items_);
+        else if (n->isMap()) Prefetch(n->map_.entries_);
+    }
+
+    // The child if this drop kills a container; a dying leaf goes at once.
+    static DataNode* dropChild(DataNode* node) noexcept {
+        if (!node || --node->refs_ != 0) return nullptr;
+        if (node->isList() || node->isMap()) return node;
+        deleteNode(node);  // a leaf: its destructor frees at most one string
+        return nullptr;
+    }
+
+    // Drops children from position i on; stops at a dying container, which
+    // it returns with i past it, or returns null when none are left.
+    static DataNode* stepList(ListValue& list, uint32_t& i) noexcept {
+        if (DataNode* dying = dropChild(std::exchange(list.prototype_.node_, nullptr))) return dying;
         const uint32_t n = list.size_;
-        for (uint32_t i = 0; i < n && i < kAhead; ++i) Prefetch(list.items_[i].node_);
-        for (uint32_t i = 0; i < n; ++i) {
+        if (i == 0)
+            for (uint32_t k = 0; k < n && k < kAhead; ++k) Prefetch(list.items_[k].node_);
+        while (i < n) {
             if (i + kAhead < n) Prefetch(list.items_[i + kAhead].node_);
-            dropRef(list.items_[i].node_);
+            if (i + kAhead / 2 < n) PrefetchArray(list.items_[i + kAhead / 2].node_);
+            if (DataNode* dying = dropChild(list.items_[i++].node_)) return dying;
         }
-        dropRef(list.prototype_.node_);
+        return nullptr;
+    }
+
+    static DataNode* stepMap(MapValue& map, uint32_t& i) noexcept {
+        const uint32_t n = map.size_;
+        if (i == 0)
+            for (uint32_t k = 0; k < n && k < kAhead; ++k) Prefetch(map.entries_[k].child.node_);
+        while (i < n) {
+            if (i + kAhead < n) Prefetch(map.entries_[i + kAhead].child.node_);
+            if (i + kAhead / 2 < n) PrefetchArray(map.entries_[i + kAhead / 2].child.node_);
+            MapValue::Entry& e = map.entries_[i++];
+            e.key.~ByteString();
+            if (DataNode* dying = dropChild(e.child.node_)) return dying;
+        }
+        return nullptr;
+    }
+
+    static void freeList(ListValue& list) noexcept {
         std::free(list.items_);
         list.items_ = nullptr;
         list.size_ = 0;
         list.capacity_ = 0;
         list.prototypeFromFirst_ = 0;
-        list.prototype_.node_ = nullptr;
     }
 
-    void dropMap(MapValue& map) noexcept {
-        const uint32_t n = map.size_;
-        for (uint32_t i = 0; i < n && i < kAhead; ++i) Prefetch(map.entries_[i].child.node_);
-        for (uint32_t i = 0; i < n; ++i) {
-            if (i + kAhead < n) Prefetch(map.entries_[i + kAhead].child.node_);
-            map.entries_[i].key.~ByteString();
-            dropRef(map.entries_[i].child.node_);
-        }
+    static void freeMap(MapValue& map) noexcept {
         std::free(map.entries_);
         std::free(map.index_);
         map.entries_ = nullptr;
@@ -59,64 +98,73 @@ public:
         map.size_ = map.capacity_ = 0;
     }
 
-    void dropRef(DataNode* node) noexcept {
-        if (!node || --node->refs_ != 0) return;
-        if (node->isList() || node->isMap()) {
-            // Its array is what draining it reads first.
-            Prefetch(node->isList() ? static_cast<void*>(node->list_.items_) : node->map_.entries_);
-            std::memcpy(&node->kind_, &pending_, sizeof(pending_));
-            pending_ = node;
-        } else {
-            deleteNode(node);  // a leaf: its destructor frees at most one string
-        }
+    static DataNode* parentOf(const DataNode* node) noexcept {
+        DataNode* parent;
+        std::memcpy(&parent, &node->kind_, sizeof(parent));
+        return parent;
+    }
+    static void setParent(DataNode* node, DataNode* parent) noexcept {
+        std::memcpy(&node->kind_, &parent, sizeof(parent));
+    }
+    static uint32_t resumeAt(const DataNode* node) noexcept {
+        return node->isList() ? node->list_.capacity_ : node->map_.capacity_;
+    }
+    static void setResume(DataNode* node, uint32_t i) noexcept {
+        if (node->isList()) node->list_.capacity_ = i;
+        else node->map_.capacity_ = i;
     }
 
-    void drain() noexcept {
-        while (DataNode* node = pending_) {
-            std::memcpy(&pending_, &node->kind_, sizeof(pending_));
-            dropValue(*node);
+    // Destroys the dying heap container top and every child of it that dies.
+    static void dismantle(DataNode* top) noexcept {
+        DataNode* node = top;
+        setParent(node, nullptr);
+        setResume(node, 0);
+        for (;;) {
+            uint32_t i = resumeAt(node);
+            DataNode* child = node->isList() ? stepList(node->list_, i) : stepMap(node->map_, i);
+            if (child) {
+                setResume(node, i);
+                setParent(child, node);
+                setResume(child, 0);
+                node = child;
+                continue;
+            }
+            DataNode* parent = parentOf(node);
+            if (node->isList()) freeList(node->list_);
+            else freeMap(node->map_);
+            node->type8_ = 0;
+            node->kind_ = 0;
             deleteNode(node);
+            if (!parent) return;
+            node = parent;
         }
     }
 
-private:
-    // Children live anywhere in the heap: touching each one's count is a
-    // cache miss, so the next few are fetched while this one is dropped.
-    static constexpr uint32_t kAhead = 8;
-    static void Prefetch(const void* p) noexcept { __builtin_prefetch(p, 1); }
-    DataNode* pending_ = nullptr;
     static_assert(sizeof(DataNode*) <= sizeof(int32_t) + sizeof(uint32_t));
 };
 
-void TreeOps::releaseNode(DataNode* node) noexcept {
-    Releaser r;
-    r.dropRef(node);
-    r.drain();
-}
+void TreeOps::releaseNode(DataNode* node) noexcept { Releaser().release(node); }
 
 void TreeOps::destroyValue(DataNode& node) noexcept {
-    Releaser r;
-    r.dropValue(node);
-    r.drain();
+    switch (node.type()) {
+    case NodeType::Str: node.str_.~ByteString(); break;
+    case NodeType::List: Releaser().clearList(node.list_); break;
+    case NodeType::Map: Releaser().clearMap(node.map_); break;
+    default: break;
+    }
+    node.type8_ = 0;
+    node.kind_ = 0;
+    std::memset(static_cast<void*>(&node.str_), 0, sizeof(node.str_));
 }
 
 void ListValue::releaseLast(uint32_t n) noexcept {
     TreeOps::Releaser r;
-    while (size_ > n) r.dropRef(items_[--size_].node_);
-    r.drain();
+    while (size_ > n) r.release(items_[--size_].node_);
 }
 
-void ListValue::destroy() noexcept {
-    TreeOps::Releaser r;
-    r.dropList(*this);
-    r.drain();
-}
+void ListValue::destroy() noexcept { TreeOps::Releaser().clearList(*this); }
 
-void MapValue::destroy() noexcept {
-    TreeOps::Releaser r;
-    r.dropMap(*this);
-    r.drain();
-}
+void MapValue::destroy() noexcept { TreeOps::Releaser().clearMap(*this); }
 
 // ---------------------------------------------------------------------------
 // Copy. Leaves are copied on the spot; each container child is created empty

@@ -31,7 +31,7 @@ public:
     static void copyMap(MapValue& dst, const MapValue& src);
     static bool equal(const DataNode& a, const DataNode& b);
 
-    class Releaser;  // batches releases so that no destruction recurses
+    class Releaser;  // takes dying subtrees apart without recursion
     class Copier;    // the work list behind every deep copy
 
 private:

@@ -2,6 +2,7 @@
 
 #include "codec/error_codes.h"
 #include "codec/limits.h"
+#include "value/child_collector.h"
 
 namespace zk {
 namespace {
@@ -74,8 +75,6 @@ uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth) {
 // Tokens are read with the stream's formatted one-byte extraction, which
 // skips white space first; it yields kEnd at the end of the input.
 
-uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth);
-
 // A length, a colon, then exactly that many raw bytes, taken in place. The
 // length is unsigned 32-bit, enough for any input a caller can pass. Nothing
 // is allocated before all the bytes are known to be there, so a declared
@@ -100,57 +99,76 @@ uint32_t ReadInteger(InputStream& in, DataNode& node) {
     return err::Ok;
 }
 
-uint32_t ReadList(InputStream& in, ListValue& list, uint32_t depth) {
-    for (;;) {
-        int c = in.extractChar();
-        if (c == 'e') return err::Ok;
-        if (c == kEnd) return err::StreamFailure;  // before an item is added
-        if (uint32_t code = ReadValue(in, list.append(), c, depth)) return code;
-    }
-}
+// One reading. Children are read into fresh nodes held by the collector and
+// handed to their container when it closes, whether it closes well or not:
+// a list keeps the item that failed, a dictionary drops the pair that failed.
+// Keys stay views of the input until then.
+class BencodeReader {
+public:
+    explicit BencodeReader(InputStream& in) : in_(in) {}
 
-uint32_t ReadDict(InputStream& in, MapValue& map, uint32_t depth) {
-    for (;;) {
-        int c = in.extractChar();
-        if (c == 'e') return err::Ok;
-        // The length extraction would take a sign, and -0 would pass as 0: a
-        // key length with a minus sign is refused outright.
-        if (c == kEnd || c == '-') return err::StreamFailure;
-        in.unget();
-        std::string_view key;
-        if (uint32_t code = ReadBytes(in, key)) return code;
-        // The value is built apart, so a failed pair leaves the map as it
-        // was, then moved, not copied, into the child: a copy would make
-        // nested dictionaries quadratic. The child takes the temporary's
-        // type, kind, format and options; a known key keeps its place.
-        DataNode value;
-        if (uint32_t code = ReadValue(in, value, in.extractChar(), depth)) return code;
-        map.getOrInsert(key)->moveFrom(value);
+    // node is fresh (None); first is its first token byte.
+    uint32_t value(DataNode& node, int first, uint32_t depth) {
+        switch (first) {
+        case 'i':
+            return ReadInteger(in_, node);
+        case 'l': {
+            if (depth >= kMaxDepth) return err::BencodeSyntax;
+            size_t mark = children_.mark();
+            uint32_t code = items(depth + 1);
+            children_.flushTo(mark, node.asList());
+            return code;
+        }
+        case 'd': {
+            if (depth >= kMaxDepth) return err::BencodeSyntax;
+            size_t mark = children_.mark();
+            uint32_t code = pairs(depth + 1);
+            children_.flushTo(mark, node.asMap());
+            return code;
+        }
+        case kEnd:
+            return err::StreamFailure;
+        default: {
+            if (first < '0' || first > '9') return err::BencodeSyntax;
+            in_.unget();  // the digit starts the length
+            std::string_view bytes;
+            if (uint32_t code = ReadBytes(in_, bytes)) return code;
+            node.setStr(bytes, ValueKind::Binary);
+            return err::Ok;
+        }
+        }
     }
-}
 
-// node is fresh (None); first is its first token byte.
-uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth) {
-    switch (first) {
-    case 'i':
-        return ReadInteger(in, node);
-    case 'l':
-        if (depth >= kMaxDepth) return err::BencodeSyntax;
-        return ReadList(in, node.asList(), depth + 1);
-    case 'd':
-        if (depth >= kMaxDepth) return err::BencodeSyntax;
-        return ReadDict(in, node.asMap(), depth + 1);
-    case kEnd:
-        return err::StreamFailure;
-    default:
-        if (first < '0' || first > '9') return err::BencodeSyntax;
-        in.unget();  // the digit starts the length
-        std::string_view bytes;
-        if (uint32_t code = ReadBytes(in, bytes)) return code;
-        node.setStr(bytes, ValueKind::Binary);
-        return err::Ok;
+private:
+    uint32_t items(uint32_t depth) {
+        for (;;) {
+            int c = in_.extractChar();
+            if (c == 'e') return err::Ok;
+            if (c == kEnd) return err::StreamFailure;  // before an item is added
+            if (uint32_t code = value(children_.add(), c, depth)) return code;
+        }
     }
-}
+
+    uint32_t pairs(uint32_t depth) {
+        for (;;) {
+            int c = in_.extractChar();
+            if (c == 'e') return err::Ok;
+            // The length extraction would take a sign, and -0 would pass as
+            // 0: a key length with a minus sign is refused outright.
+            if (c == kEnd || c == '-') return err::StreamFailure;
+            in_.unget();
+            std::string_view key;
+            if (uint32_t code = ReadBytes(in_, key)) return code;
+            if (uint32_t code = value(children_.add(key), in_.extractChar(), depth)) {
+                children_.dropLast();
+                return code;
+            }
+        }
+    }
+
+    InputStream& in_;
+    ChildCollector children_;
+};
 
 }  // namespace
 
@@ -159,7 +177,8 @@ uint32_t WriteBencode(OutputStream& out, const DataNode& node) { return WriteVal
 uint32_t ReadBencode(InputStream& in, DataNode& node) {
     // Only the target needs emptying: every node below it is created fresh.
     node.reset();
-    return ReadValue(in, node, in.extractChar(), 0);
+    BencodeReader reader(in);
+    return reader.value(node, in.extractChar(), 0);
 }
 
 }  // namespace zk

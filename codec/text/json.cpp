@@ -2,6 +2,7 @@
 
 #include "codec/error_codes.h"
 #include "codec/limits.h"
+#include "value/child_collector.h"
 
 namespace zk {
 namespace {
@@ -81,8 +82,6 @@ inline int SkipSpace(InputStream& in, int c) {
 
 inline int NextToken(InputStream& in) { return SkipSpace(in, in.get()); }
 
-uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth);
-
 // The bytes up to the next double quote, which is consumed as well. Scanning
 // the caller's memory and taking the run in one read yields the same bytes
 // and the same end state as taking them one by one: without a closing quote
@@ -125,83 +124,101 @@ uint32_t ReadNumber(InputStream& in, DataNode& node) {
     return err::Ok;
 }
 
-uint32_t ReadList(InputStream& in, ListValue& list, uint32_t depth) {
-    for (;;) {
-        // The byte right after [ or a comma is looked at before any white
-        // space is skipped: [1,] is a list, [ ] is not.
-        int c = in.get();
-        if (c == ']') return err::Ok;
-        if (c == kEnd) return err::StreamFailure;
-        if (uint32_t code = ReadValue(in, list.append(), SkipSpace(in, c), depth)) return code;
-        c = NextToken(in);
-        if (c == ']') return err::Ok;
-        if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
-    }
-}
+// One reading. Children are read into fresh nodes held by the collector and
+// handed to their container when it closes, whether it closes well or not:
+// a list keeps the item that failed, a map drops the member that failed.
+// Keys stay views of the input until then.
+class JsonReader {
+public:
+    explicit JsonReader(InputStream& in) : in_(in) {}
 
-// A key that is not a string is still read in full as a value, so it fails
-// with the value reader's own code when it is malformed. Kept apart so the
-// temporary node does not weigh on every level of the recursion.
-[[gnu::noinline]] uint32_t RejectKey(InputStream& in, int first, uint32_t depth) {
-    DataNode key;
-    uint32_t code = ReadValue(in, key, first, depth);
-    return code ? code : err::TextSyntax;
-}
-
-// Keys are taken in place from the input; only a non-empty string will do.
-uint32_t ReadKey(InputStream& in, int first, std::string_view& key, uint32_t depth) {
-    if (first != '"') return RejectKey(in, first, depth);
-    if (!ReadStringBody(in, key)) return err::StreamFailure;
-    return key.empty() ? err::TextSyntax : err::Ok;
-}
-
-uint32_t ReadMap(InputStream& in, MapValue& map, uint32_t depth) {
-    for (;;) {
-        int c = in.get();  // as in ReadList: {"a":1,} is a map, { } is not
-        if (c == '}') return err::Ok;
-        if (c == kEnd) return err::StreamFailure;
-        std::string_view key;
-        if (uint32_t code = ReadKey(in, SkipSpace(in, c), key, depth)) return code;
-        c = NextToken(in);
-        if (c != ':') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
-        // The value is built apart, so a failed member leaves the map as it
-        // was, then moved, not copied, into the child: a copy would make
-        // nested maps quadratic. The child takes the temporary's type, kind,
-        // format and options; a known key keeps its place.
-        DataNode value;
-        if (uint32_t code = ReadValue(in, value, NextToken(in), depth)) return code;
-        map.getOrInsert(key)->moveFrom(value);
-        c = NextToken(in);
-        if (c == '}') return err::Ok;
-        if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+    // node is fresh (None); first is its first byte, white space skipped.
+    uint32_t value(DataNode& node, int first, uint32_t depth) {
+        switch (first) {
+        case '"': {
+            std::string_view bytes;
+            if (!ReadStringBody(in_, bytes)) return err::StreamFailure;
+            node.setStr(bytes, ValueKind::Binary);
+            return err::Ok;
+        }
+        case 't':
+        case 'f':
+            return ReadWord(in_, node, first);
+        case '[': {
+            if (depth >= kMaxDepth) return err::TextSyntax;
+            size_t mark = children_.mark();
+            uint32_t code = items(depth + 1);
+            children_.flushTo(mark, node.asList());
+            return code;
+        }
+        case '{': {
+            if (depth >= kMaxDepth) return err::TextSyntax;
+            size_t mark = children_.mark();
+            uint32_t code = members(depth + 1);
+            children_.flushTo(mark, node.asMap());
+            return code;
+        }
+        case kEnd:
+            return err::StreamFailure;
+        default:
+            if (first == '-' || (first >= '0' && first <= '9')) return ReadNumber(in_, node);
+            return err::TextSyntax;
+        }
     }
-}
 
-// node is fresh (None); first is its first byte, white space already skipped.
-uint32_t ReadValue(InputStream& in, DataNode& node, int first, uint32_t depth) {
-    switch (first) {
-    case '"': {
-        std::string_view bytes;
-        if (!ReadStringBody(in, bytes)) return err::StreamFailure;
-        node.setStr(bytes, ValueKind::Binary);
-        return err::Ok;
+private:
+    uint32_t items(uint32_t depth) {
+        for (;;) {
+            // The byte right after [ or a comma is looked at before any white
+            // space is skipped: [1,] is a list, [ ] is not.
+            int c = in_.get();
+            if (c == ']') return err::Ok;
+            if (c == kEnd) return err::StreamFailure;
+            if (uint32_t code = value(children_.add(), SkipSpace(in_, c), depth)) return code;
+            c = NextToken(in_);
+            if (c == ']') return err::Ok;
+            if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+        }
     }
-    case 't':
-    case 'f':
-        return ReadWord(in, node, first);
-    case '[':
-        if (depth >= kMaxDepth) return err::TextSyntax;
-        return ReadList(in, node.asList(), depth + 1);
-    case '{':
-        if (depth >= kMaxDepth) return err::TextSyntax;
-        return ReadMap(in, node.asMap(), depth + 1);
-    case kEnd:
-        return err::StreamFailure;
-    default:
-        if (first == '-' || (first >= '0' && first <= '9')) return ReadNumber(in, node);
-        return err::TextSyntax;
+
+    uint32_t members(uint32_t depth) {
+        for (;;) {
+            int c = in_.get();  // as in items(): {"a":1,} is a map, { } is not
+            if (c == '}') return err::Ok;
+            if (c == kEnd) return err::StreamFailure;
+            std::string_view key;
+            if (uint32_t code = this->key(SkipSpace(in_, c), key, depth)) return code;
+            c = NextToken(in_);
+            if (c != ':') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+            if (uint32_t code = value(children_.add(key), NextToken(in_), depth)) {
+                children_.dropLast();
+                return code;
+            }
+            c = NextToken(in_);
+            if (c == '}') return err::Ok;
+            if (c != ',') return c == kEnd ? err::StreamFailure : err::JsonSeparator;
+        }
     }
-}
+
+    // Keys are taken in place from the input; only a non-empty string will do.
+    uint32_t key(int first, std::string_view& key, uint32_t depth) {
+        if (first != '"') return rejectKey(first, depth);
+        if (!ReadStringBody(in_, key)) return err::StreamFailure;
+        return key.empty() ? err::TextSyntax : err::Ok;
+    }
+
+    // A key that is not a string is still read in full as a value, so it
+    // fails with the value reader's own code when it is malformed. Kept apart
+    // so the temporary node does not weigh on every level of the recursion.
+    [[gnu::noinline]] uint32_t rejectKey(int first, uint32_t depth) {
+        DataNode key;
+        uint32_t code = value(key, first, depth);
+        return code ? code : err::TextSyntax;
+    }
+
+    InputStream& in_;
+    ChildCollector children_;
+};
 
 }  // namespace
 
@@ -210,7 +227,8 @@ uint32_t WriteJson(OutputStream& out, const DataNode& node) { return WriteValue(
 uint32_t ReadJson(InputStream& in, DataNode& node) {
     // Only the target needs emptying: every node below it is created fresh.
     node.reset();
-    return ReadValue(in, node, NextToken(in), 0);
+    JsonReader reader(in);
+    return reader.value(node, NextToken(in), 0);
 }
 
 }  // namespace zk
