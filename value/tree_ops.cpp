@@ -8,6 +8,37 @@
 
 namespace zk {
 
+namespace {
+
+// Children live anywhere in the heap, so a walk over a container's children
+// misses the cache on every child and on every child's own array. Walks call
+// FetchAhead at each position i of n: it fetches the child kAhead places on
+// and the array of the one kAhead / 2 places on (in cache itself by then);
+// at position 0, the first children as well.
+constexpr uint32_t kAhead = 8;
+
+inline void Fetch(const void* p) noexcept { __builtin_prefetch(p); }
+
+inline const void* ArrayOf(const DataNode* n) noexcept {
+    if (n->isList()) return n->list().begin();
+    if (n->isMap()) return n->map().begin();
+    return nullptr;
+}
+
+inline const DataNode* ChildAt(const ListValue& list, uint32_t i) noexcept { return list[i].get(); }
+inline const DataNode* ChildAt(const MapValue& map, uint32_t i) noexcept { return map.entry(i).child.get(); }
+
+template <class Container>
+inline void FetchAhead(const Container& c, uint32_t i, uint32_t n) noexcept {
+    if (i == 0)
+        for (uint32_t k = 0; k < n && k < kAhead; ++k) Fetch(ChildAt(c, k));
+    if (i + kAhead < n) Fetch(ChildAt(c, i + kAhead));
+    if (i + kAhead / 2 < n)
+        if (const void* array = ArrayOf(ChildAt(c, i + kAhead / 2))) Fetch(array);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // Release. A dying subtree is taken apart depth first without recursion and
 // without allocating: a dying container records its parent in its own kind
@@ -35,16 +66,6 @@ public:
     }
 
 private:
-    // Children live anywhere in the heap and each one's count is a cache
-    // miss: a container fetches the child kAhead places on, and the array
-    // of the one kAhead / 2 places on, before it drops the current one.
-    static constexpr uint32_t kAhead = 8;
-    static void Prefetch(const void* p) noexcept { __builtin_prefetch(p, 1); }
-    static void PrefetchArray(const DataNode* n) noexcept {
-        if (n->isList()) Prefetch(n->list_.items_);
-        else if (n->isMap()) Prefetch(n->map_.entries_);
-    }
-
     // The child if this drop kills a container; a dying leaf goes at once.
     static DataNode* dropChild(DataNode* node) noexcept {
         if (!node || --node->refs_ != 0) return nullptr;
@@ -58,11 +79,8 @@ private:
     static DataNode* stepList(ListValue& list, uint32_t& i) noexcept {
         if (DataNode* dying = dropChild(std::exchange(list.prototype_.node_, nullptr))) return dying;
         const uint32_t n = list.size_;
-        if (i == 0)
-            for (uint32_t k = 0; k < n && k < kAhead; ++k) Prefetch(list.items_[k].node_);
         while (i < n) {
-            if (i + kAhead < n) Prefetch(list.items_[i + kAhead].node_);
-            if (i + kAhead / 2 < n) PrefetchArray(list.items_[i + kAhead / 2].node_);
+            FetchAhead(list, i, n);
             if (DataNode* dying = dropChild(list.items_[i++].node_)) return dying;
         }
         return nullptr;
@@ -70,11 +88,8 @@ private:
 
     static DataNode* stepMap(MapValue& map, uint32_t& i) noexcept {
         const uint32_t n = map.size_;
-        if (i == 0)
-            for (uint32_t k = 0; k < n && k < kAhead; ++k) Prefetch(map.entries_[k].child.node_);
         while (i < n) {
-            if (i + kAhead < n) Prefetch(map.entries_[i + kAhead].child.node_);
-            if (i + kAhead / 2 < n) PrefetchArray(map.entries_[i + kAhead / 2].child.node_);
+            FetchAhead(map, i, n);
             MapValue::Entry& e = map.entries_[i++];
             e.key.~ByteString();
             if (DataNode* dying = dropChild(e.child.node_)) return dying;
@@ -167,20 +182,16 @@ void ListValue::destroy() noexcept { TreeOps::Releaser().clearList(*this); }
 void MapValue::destroy() noexcept { TreeOps::Releaser().clearMap(*this); }
 
 // ---------------------------------------------------------------------------
-// Copy. Leaves are copied on the spot; each container child is created empty
-// and queued, and the queue is drained in a loop. The partial tree is always
-// well formed, so a failed allocation leaves something destroyable.
+// Copy, depth first on an explicit stack of container pairs, each with the
+// position of its next child. Every array is reserved at its final size
+// before its children are made, and a child counts as part of the copy as
+// soon as it exists, so the partial tree is always well formed and a failed
+// allocation leaves something destroyable.
 
 class TreeOps::Copier {
 public:
-    DataNode* child(const DataNode& src) {
-        DataNode* node = newNode();
-        header(*node, src);
-        return node;
-    }
-
     // Copies src's header and leaf value into the None node dst; a container
-    // is created empty and queued for its children.
+    // is created empty and its children are copied by drain().
     void header(DataNode& dst, const DataNode& src) {
         if (src.isNone()) return;  // a copy of None is a fresh node
         dst.kind_ = src.kind_;
@@ -194,30 +205,89 @@ public:
         default: break;
         }
         dst.type8_ = src.type8_;
-        if (src.isList() || src.isMap()) work_.emplace_back(&src, &dst);
+        if (src.isList()) list(dst.list_, src.list_);
+        else if (src.isMap()) map(dst.map_, src.map_);
     }
 
     void list(ListValue& dst, const ListValue& src) {
         dst.reserve(src.size_);
-        for (uint32_t i = 0; i < src.size_; ++i) {
-            dst.items_[i].node_ = child(*src.items_[i]);
-            dst.size_ = i + 1;
-        }
-        // The copy's prototype is a copy of the first item: recorded, made on demand.
-        if (src.size_)
-            dst.prototypeFromFirst_ = 1;
-        else if (src.prototype_.node_)
-            dst.prototype_.node_ = child(*src.prototype_.node_);
+        stack_.push_back({&src, &dst, 0, true});
     }
 
     void map(MapValue& dst, const MapValue& src) {
         dst.reserve(src.size_);
-        for (uint32_t i = 0; i < src.size_; ++i) {
-            MapValue::Entry& e = dst.entries_[i];
-            new (&e.key) ByteString(src.entries_[i].key);
-            e.child.node_ = child(*src.entries_[i].child);
-            dst.size_ = i + 1;
+        stack_.push_back({&src, &dst, 0, false});
+    }
+
+    void drain() {
+        while (!stack_.empty()) {
+            // A child that is a container pushes its own frame: nothing
+            // below reads the frame after the child is made.
+            Frame& f = stack_.back();
+            if (f.list ? !nextItem(f) : !nextEntry(f)) finish();
         }
+    }
+
+private:
+    struct Frame {
+        const void* src;
+        void* dst;
+        uint32_t next;
+        bool list;
+    };
+    bool nextItem(Frame& f) {
+        auto& src = *static_cast<const ListValue*>(f.src);
+        auto& dst = *static_cast<ListValue*>(f.dst);
+        const uint32_t i = f.next;
+        if (i == src.size_) return false;
+        FetchAhead(src, i, src.size_);
+        f.next = i + 1;
+        DataNode* node = newNode();
+        dst.items_[i].node_ = node;
+        dst.size_ = i + 1;
+        header(*node, *src.items_[i]);
+        return true;
+    }
+
+    bool nextEntry(Frame& f) {
+        auto& src = *static_cast<const MapValue*>(f.src);
+        auto& dst = *static_cast<MapValue*>(f.dst);
+        const uint32_t i = f.next;
+        if (i == src.size_) return false;
+        FetchAhead(src, i, src.size_);
+        f.next = i + 1;
+        DataNode* node = newNode();
+        MapValue::Entry& e = dst.entries_[i];
+        try {
+            new (&e.key) ByteString(src.entries_[i].key);
+        } catch (...) {
+            deleteNode(node);
+            throw;
+        }
+        e.child.node_ = node;
+        dst.size_ = i + 1;
+        header(*node, *src.entries_[i].child);
+        return true;
+    }
+
+    // Pops the top frame once its children are all there.
+    void finish() {
+        Frame f = stack_.back();
+        stack_.pop_back();
+        if (f.list) {
+            auto& src = *static_cast<const ListValue*>(f.src);
+            auto& dst = *static_cast<ListValue*>(f.dst);
+            // The copy's prototype is a copy of the first item: recorded, made on demand.
+            if (src.size_) {
+                dst.prototypeFromFirst_ = 1;
+            } else if (src.prototype_.node_) {
+                dst.prototype_.node_ = newNode();
+                header(*dst.prototype_.node_, *src.prototype_.node_);
+            }
+            return;
+        }
+        auto& src = *static_cast<const MapValue*>(f.src);
+        auto& dst = *static_cast<MapValue*>(f.dst);
         if (src.index_) {
             size_t bytes = (size_t{src.indexMask()} + 2) * sizeof(MapValue::Slot);
             dst.index_ = static_cast<MapValue::Slot*>(std::malloc(bytes));
@@ -226,19 +296,7 @@ public:
         }
     }
 
-    void drain() {
-        while (!work_.empty()) {
-            auto [src, dst] = work_.back();
-            work_.pop_back();
-            if (src->isList())
-                list(dst->list_, src->list_);
-            else
-                map(dst->map_, src->map_);
-        }
-    }
-
-private:
-    std::vector<std::pair<const DataNode*, DataNode*>> work_;
+    std::vector<Frame> stack_;
 };
 
 void TreeOps::copyInto(DataNode& dst, const DataNode& src) {
@@ -260,44 +318,69 @@ void TreeOps::copyMap(MapValue& dst, const MapValue& src) {
 }
 
 // ---------------------------------------------------------------------------
-// Equality. Leaves are compared on the spot, container pairs are queued.
-// Maps compare by key set: with unique keys that is the same as walking both
-// in sorted key order side by side.
+// Equality, depth first on an explicit stack of container pairs, each with
+// the position of its next child pair. Maps compare by key set: with unique
+// keys that is the same as walking both in sorted key order side by side.
+// Two maps built alike hold their keys in the same order, so the entry at the
+// same position is tried before a search.
 
 namespace {
 
-bool sameLeaf(const DataNode& a, const DataNode& b) {
-    return a.isStr() ? a.str() == b.str() : a.num() == b.num();
+// Type, leaf value, or number of children.
+bool SameSurface(const DataNode& a, const DataNode& b) {
+    if (a.type() != b.type() || a.isNone()) return false;
+    if (a.isStr()) return a.str() == b.str();
+    if (a.isInt()) return a.num() == b.num();
+    return a.size() == b.size();
 }
 
 }  // namespace
 
 bool TreeOps::equal(const DataNode& a, const DataNode& b) {
-    std::vector<std::pair<const DataNode*, const DataNode*>> work;
-    auto visit = [&work](const DataNode& x, const DataNode& y) {
-        if (&x == &y) return true;
-        if (x.type() != y.type() || x.isNone()) return false;
-        if (x.isStr() || x.isInt()) return sameLeaf(x, y);
-        if (x.size() != y.size()) return false;
-        work.emplace_back(&x, &y);
-        return true;
+    if (&a == &b) return true;
+    if (!SameSurface(a, b)) return false;
+    if (a.isStr() || a.isInt()) return true;
+    struct Frame {
+        const DataNode* x;
+        const DataNode* y;
+        uint32_t next;
     };
-    if (!visit(a, b)) return false;
-    while (!work.empty()) {
-        auto [x, y] = work.back();
-        work.pop_back();
-        if (x->isList()) {
-            const ListValue& lx = x->list();
-            const ListValue& ly = y->list();
-            for (uint32_t i = 0; i < lx.size(); ++i)
-                if (!visit(*lx[i], *ly[i])) return false;
-        } else {
-            const MapValue& my = y->map();
-            for (const MapValue::Entry& e : x->map()) {
-                const NodeRef* other = my.find(e.key);
-                if (!other || !visit(*e.child, **other)) return false;
+    std::vector<Frame> stack{{&a, &b, 0}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const DataNode* cx;
+        const DataNode* cy;
+        const uint32_t i = f.next;
+        if (f.x->isList()) {
+            const ListValue& lx = f.x->list();
+            if (i == lx.size()) {
+                stack.pop_back();
+                continue;
             }
+            const ListValue& ly = f.y->list();
+            FetchAhead(lx, i, lx.size());
+            FetchAhead(ly, i, ly.size());
+            cx = lx[i].get();
+            cy = ly[i].get();
+        } else {
+            const MapValue& mx = f.x->map();
+            if (i == mx.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const MapValue& my = f.y->map();
+            FetchAhead(mx, i, mx.size());
+            FetchAhead(my, i, my.size());
+            const MapValue::Entry& e = mx.entry(i);
+            const NodeRef* other = my.entry(i).key == e.key ? &my.entry(i).child : my.find(e.key);
+            if (!other) return false;
+            cx = e.child.get();
+            cy = other->get();
         }
+        f.next = i + 1;
+        if (cx == cy) continue;
+        if (!SameSurface(*cx, *cy)) return false;
+        if (cx->isList() || cx->isMap()) stack.push_back({cx, cy, 0});  // f is not used past here
     }
     return true;
 }

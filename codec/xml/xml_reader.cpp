@@ -277,6 +277,9 @@ void XMLCALL OnEndElement(void* data, const XML_Char* name) {
 
 void XMLCALL OnCharacterData(void* data, const XML_Char* bytes, int length) {
     Guarded(data, [&](XmlReadState& s) {
+        // In the typed layout only a str or int element's text is ever used;
+        // the white space between tags, most of the events, is not kept.
+        if (!s.freeForm && (s.stack.empty() || !(s.stack.back()->isStr() || s.stack.back()->isInt()))) return;
         // Once a CDATA section has started, only CDATA content counts.
         if (!s.sawCdata || s.inCdata) s.text.append(bytes, static_cast<size_t>(length));
     });
