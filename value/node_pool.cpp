@@ -51,10 +51,13 @@ struct Magazine {
         head = s;
         ++count;
     }
+    // Free slots are linked in whatever order they came back, so each one is
+    // likely a cache miss: the next is fetched now, for the next allocation.
     void* pop() noexcept {
         FreeSlot* s = head;
         ZK_UNPOISON(s, kSlot);
         head = s->next;
+        __builtin_prefetch(head, 1);
         --count;
         return s;
     }
