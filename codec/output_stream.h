@@ -56,13 +56,22 @@ public:
     void writeText(const char* s) {
         if (s) write(s, std::strlen(s));
     }
+    // Numbers are formatted straight into the buffer when it has room.
     void writeInt64(int64_t v) {
-        char buf[kMaxInt64Digits];
-        write(buf, FormatInt64(v, buf));
+        if (kMaxInt64Digits <= capacity_ - size_ && !failed_) {
+            size_ += FormatInt64(v, data_ + size_);
+        } else {
+            char buf[kMaxInt64Digits];
+            write(buf, FormatInt64(v, buf));
+        }
     }
     void writeUInt64(uint64_t v) {
-        char buf[kMaxInt64Digits];
-        write(buf, FormatUInt64(v, buf));
+        if (kMaxInt64Digits <= capacity_ - size_ && !failed_) {
+            size_ += FormatUInt64(v, data_ + size_);
+        } else {
+            char buf[kMaxInt64Digits];
+            write(buf, FormatUInt64(v, buf));
+        }
     }
     // n copies of c (indentation).
     void fill(char c, size_t n);

@@ -27,15 +27,37 @@ int64_t ParseLeadingInt64(std::string_view text) noexcept {
     return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
+namespace {
+
+// "00" to "99": two digits per division halves the divisions of a number.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+unsigned CountDigits(uint64_t v) noexcept {
+    for (unsigned n = 1;; n += 4, v /= 10000) {
+        if (v < 10) return n;
+        if (v < 100) return n + 1;
+        if (v < 1000) return n + 2;
+        if (v < 10000) return n + 3;
+    }
+}
+
+}  // namespace
+
 size_t FormatUInt64(uint64_t v, char* buf) noexcept {
-    char tmp[kMaxInt64Digits];
-    char* p = tmp + sizeof(tmp);
-    do {
-        *--p = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    size_t n = static_cast<size_t>(tmp + sizeof(tmp) - p);
-    std::memcpy(buf, p, n);
+    const unsigned n = CountDigits(v);
+    char* p = buf + n;
+    while (v >= 100) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (v >= 10)
+        std::memcpy(p - 2, kDigitPairs + 2 * v, 2);
+    else
+        p[-1] = static_cast<char>('0' + v);
     return n;
 }
 

@@ -6,45 +6,16 @@
 #include <utility>
 #include <vector>
 
+
 namespace zk {
-
-namespace {
-
-// Children live anywhere in the heap, so a walk over a container's children
-// misses the cache on every child and on every child's own array. Walks call
-// FetchAhead at each position i of n: it fetches the child kAhead places on
-// and the array of the one kAhead / 2 places on (in cache itself by then);
-// at position 0, the first children as well.
-constexpr uint32_t kAhead = 8;
-
-inline void Fetch(const void* p) noexcept { __builtin_prefetch(p); }
-
-inline const void* ArrayOf(const DataNode* n) noexcept {
-    if (n->isList()) return n->list().begin();
-    if (n->isMap()) return n->map().begin();
-    return nullptr;
-}
-
-inline const DataNode* ChildAt(const ListValue& list, uint32_t i) noexcept { return list[i].get(); }
-inline const DataNode* ChildAt(const MapValue& map, uint32_t i) noexcept { return map.entry(i).child.get(); }
-
-template <class Container>
-inline void FetchAhead(const Container& c, uint32_t i, uint32_t n) noexcept {
-    if (i == 0)
-        for (uint32_t k = 0; k < n && k < kAhead; ++k) Fetch(ChildAt(c, k));
-    if (i + kAhead < n) Fetch(ChildAt(c, i + kAhead));
-    if (i + kAhead / 2 < n)
-        if (const void* array = ArrayOf(ChildAt(c, i + kAhead / 2))) Fetch(array);
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Release. A dying subtree is taken apart depth first without recursion and
 // without allocating: a dying container records its parent in its own kind
 // and options words and where to resume in its capacity field, all of which
-// mean nothing once it is dying. Depth first keeps each subtree's nodes in
-// cache from the moment they are fetched ahead to the moment they are freed.
+// mean nothing once it is dying. Depth first takes each subtree apart while
+// its nodes are still in cache from being reached; the queue this replaced
+// reached every item of a wide list first and came back to each long after.
 
 class TreeOps::Releaser {
 public:
@@ -80,7 +51,6 @@ private:
         if (DataNode* dying = dropChild(std::exchange(list.prototype_.node_, nullptr))) return dying;
         const uint32_t n = list.size_;
         while (i < n) {
-            FetchAhead(list, i, n);
             if (DataNode* dying = dropChild(list.items_[i++].node_)) return dying;
         }
         return nullptr;
@@ -89,7 +59,6 @@ private:
     static DataNode* stepMap(MapValue& map, uint32_t& i) noexcept {
         const uint32_t n = map.size_;
         while (i < n) {
-            FetchAhead(map, i, n);
             MapValue::Entry& e = map.entries_[i++];
             e.key.~ByteString();
             if (DataNode* dying = dropChild(e.child.node_)) return dying;
@@ -240,7 +209,6 @@ private:
         auto& dst = *static_cast<ListValue*>(f.dst);
         const uint32_t i = f.next;
         if (i == src.size_) return false;
-        FetchAhead(src, i, src.size_);
         f.next = i + 1;
         DataNode* node = newNode();
         dst.items_[i].node_ = node;
@@ -254,7 +222,6 @@ private:
         auto& dst = *static_cast<MapValue*>(f.dst);
         const uint32_t i = f.next;
         if (i == src.size_) return false;
-        FetchAhead(src, i, src.size_);
         f.next = i + 1;
         DataNode* node = newNode();
         MapValue::Entry& e = dst.entries_[i];
@@ -358,8 +325,6 @@ bool TreeOps::equal(const DataNode& a, const DataNode& b) {
                 continue;
             }
             const ListValue& ly = f.y->list();
-            FetchAhead(lx, i, lx.size());
-            FetchAhead(ly, i, ly.size());
             cx = lx[i].get();
             cy = ly[i].get();
         } else {
@@ -369,8 +334,6 @@ bool TreeOps::equal(const DataNode& a, const DataNode& b) {
                 continue;
             }
             const MapValue& my = f.y->map();
-            FetchAhead(mx, i, mx.size());
-            FetchAhead(my, i, my.size());
             const MapValue::Entry& e = mx.entry(i);
             const NodeRef* other = my.entry(i).key == e.key ? &my.entry(i).child : my.find(e.key);
             if (!other) return false;
