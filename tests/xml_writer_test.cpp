@@ -278,5 +278,35 @@ TEST(XmlEscape, InPlaceAndValueForms) {
     EXPECT_EQ(EscapeXmlValue(nullptr, true), "");
 }
 
+// Every special byte at every offset of strings long enough for the writer's
+// wide scan, against a byte-by-byte replacement.
+TEST(XmlEscape, EverySpecialAtEveryOffset) {
+    auto reference = [](const std::string& in) {
+        std::string out;
+        for (char c : in) {
+            switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            case '\'': out += "&apos;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+            }
+        }
+        return out;
+    };
+    for (char special : std::string("<>&'\"")) {
+        for (size_t length : {1, 15, 16, 17, 31, 32, 33, 70}) {
+            for (size_t at = 0; at < length; ++at) {
+                std::string in(length, 'x');
+                for (size_t i = 0; i < length; ++i) in[i] = "ab0;= \x7F\xC3"[i % 8];
+                in[at] = special;
+                if (at + 3 < length) in[at + 3] = special;  // a second one close behind
+                EXPECT_EQ(EscapeXmlValue(in.c_str(), false).view(), reference(in)) << length << " " << at;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zk
