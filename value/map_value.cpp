@@ -91,7 +91,7 @@ MapValue::Entry& MapValue::appendEntry(std::string_view key, DataNode* child) {
         else
             indexInsert(size_ - 1, HashKey(key));
     } else if (size_ > kIndexThreshold) {
-        rebuildIndex(64);
+        rebuildIndex(kFirstIndexSlots);
     }
     return *e;
 }

@@ -23,6 +23,9 @@ public:
     };
 
     static constexpr uint32_t kIndexThreshold = 8;
+    // Slots of a new index: room for twice the keys that make it, so it
+    // first doubles at 17 keys (the load stays at most one half).
+    static constexpr uint32_t kFirstIndexSlots = 32;
 
     MapValue() noexcept : entries_(nullptr), size_(0), capacity_(0), index_(nullptr) {}
     MapValue(const MapValue& other);
