@@ -136,14 +136,18 @@ private:
         return m;
     }
 
+    // A wholly free chunk is cut afresh rather than handed out in the order
+    // its slots came back: in address order, each node allocated lies next
+    // to the one before, and reading the free list runs ahead of the cache
+    // misses instead of taking one per node.
     Magazine takeWhole(Chunk* c) noexcept {
         spare_ = c->next;
         --spareCount_;
         filed_ -= c->freeCount;
-        Magazine m{c->free, c->freeCount};
         c->free = nullptr;
         c->freeCount = 0;
-        return m;
+        ZK_UNPOISON(reinterpret_cast<char*>(c) + kSlot, NodePool::kChunkBytes - kSlot);
+        return carve(c);
     }
 
     void takeFrom(Chunk* c, Magazine& m) noexcept {
