@@ -19,22 +19,52 @@ std::string KeyAt(const DataNode& map, uint32_t i) {
 TEST(ChildCollector, NestedContainersTakeTheirOwnChildrenInOrder) {
     ChildCollector children;
     DataNode root;
-    size_t outer = children.mark();
+    size_t outer = children.open(root.asList(), 0);
     children.add().setInt(1, ValueKind::Int64);
     DataNode& inner = children.add();
-    size_t innerMark = children.mark();
+    size_t innerMark = children.open(inner.asMap(), 1);
     children.add("x").setInt(2, ValueKind::Int64);
     children.add("y").setStr("why", ValueKind::Text);
-    children.flushTo(innerMark, inner.asMap());
+    children.close(innerMark, inner.map(), 1);
     children.add().setInt(3, ValueKind::Int64);
-    children.flushTo(outer, root.asList());
+    children.close(outer, root.list(), 0);
 
     ASSERT_EQ(root.size(), 3u);
     EXPECT_EQ(root.listAt(0).num(), 1);
     EXPECT_EQ(root.listAt(1).mapFind("y").str().view(), "why");
     EXPECT_EQ(KeyAt(root.listAt(1), 0), "x");
     EXPECT_EQ(root.listAt(2).num(), 3);
-    EXPECT_EQ(children.mark(), 0u);
+    EXPECT_EQ(children.open(root.asList(), 0), 0u);  // nothing left behind
+}
+
+// The array is made at the size of the last container of its type at its
+// depth; a wrong guess, larger or smaller, must still end at the exact size
+// with every child in place, and an empty container holds no array.
+TEST(ChildCollector, GuessedSizesAreFittedWhenWrong) {
+    ChildCollector children;
+    for (uint32_t n : {3u, 3u, 7u, 1u, 0u, 5u, 40u, 2u}) {
+        DataNode list, map;
+        size_t mark = children.open(list.asList(), 4);
+        for (uint32_t i = 0; i < n; ++i) children.add().setInt(i, ValueKind::Int64);
+        children.close(mark, list.list(), 4);
+        mark = children.open(map.asMap(), 4);
+        std::string keys[40];
+        for (uint32_t i = 0; i < n; ++i) {
+            keys[i] = "k" + std::to_string(i);
+            children.add(keys[i]).setInt(i, ValueKind::Int64);
+        }
+        children.close(mark, map.map(), 4);
+        ASSERT_EQ(list.size(), n);
+        ASSERT_EQ(map.size(), n);
+        for (uint32_t i = 0; i < n; ++i) {
+            EXPECT_EQ(list.listAt(i).num(), i);
+            EXPECT_EQ(map.mapFind(keys[i].c_str()).num(), i);
+        }
+        if (n == 0) {
+            EXPECT_EQ(list.list().begin(), nullptr);
+        }
+        if (n) list.listAt(n - 1).setInt(-1, ValueKind::Int64);  // the array is writable to its end
+    }
 }
 
 TEST(ChildCollector, LaterDuplicateKeyKeepsThePlaceOfTheFirst) {
@@ -45,7 +75,7 @@ TEST(ChildCollector, LaterDuplicateKeyKeepsThePlaceOfTheFirst) {
     children.add("b").setInt(2, ValueKind::Int64);
     children.add("kept").setStr("new", ValueKind::Text);
     children.add("a").asList();
-    children.flushTo(0, map.asMap());
+    children.close(0, map.asMap(), 0);
     ASSERT_EQ(map.size(), 3u);
     EXPECT_EQ(KeyAt(map, 0), "kept");
     EXPECT_EQ(map.mapFind("kept").str().view(), "new");
@@ -61,7 +91,7 @@ TEST(ChildCollector, ManyKeysGetAnIndexAndStayFindable) {
         keys[i] = "key" + std::to_string(i);
         children.add(keys[i]).setInt(i, ValueKind::Int64);
     }
-    children.flushTo(0, map.asMap());
+    children.close(0, map.asMap(), 0);
     ASSERT_EQ(map.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(map.mapFind(keys[i].c_str()).num(), i);
 }
@@ -73,7 +103,7 @@ TEST(ChildCollector, DroppedAndUnflushedChildrenAreReleased) {
         ChildCollector children;  // a reader that threw leaves its children here
         children.add("gone").setInt(1, ValueKind::Int64);
         children.dropLast();
-        EXPECT_EQ(children.mark(), 0u);
+        EXPECT_EQ(children.open(DataNode().asList(), 0), 0u);
         for (size_t i = 0; i < 3 * NodePool::kSlotsPerChunk; ++i)
             children.add().asList().append().setStr("a string long enough for the heap"s, ValueKind::Text);
     }

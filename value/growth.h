@@ -25,4 +25,24 @@ inline void GrowArray(void*& array, uint32_t& capacity, uint32_t needed, uint32_
     capacity = cap;
 }
 
+// Makes array hold exactly n elements (none: freed). Growing throws
+// std::bad_alloc when memory runs out; a shrink that fails keeps the larger
+// block. glibc shrinks in place, so the array keeps its address.
+inline void FitArray(void*& array, uint32_t& capacity, uint32_t n, size_t elementSize) {
+    if (n == capacity) return;
+    if (n == 0) {
+        std::free(array);
+        array = nullptr;
+        capacity = 0;
+        return;
+    }
+    void* block = std::realloc(array, size_t{n} * elementSize);
+    if (!block) {
+        if (n > capacity) throw std::bad_alloc();
+        return;
+    }
+    array = block;
+    capacity = n;
+}
+
 }  // namespace zk

@@ -114,16 +114,16 @@ public:
             return ReadInteger(in_, node);
         case 'l': {
             if (depth >= kMaxDepth) return err::BencodeSyntax;
-            size_t mark = children_.mark();
+            size_t mark = children_.open(node.asList(), depth);
             uint32_t code = items(depth + 1);
-            children_.flushTo(mark, node.asList());
+            children_.close(mark, node.list(), depth);
             return code;
         }
         case 'd': {
             if (depth >= kMaxDepth) return err::BencodeSyntax;
-            size_t mark = children_.mark();
+            size_t mark = children_.open(node.asMap(), depth);
             uint32_t code = pairs(depth + 1);
-            children_.flushTo(mark, node.asMap());
+            children_.close(mark, node.map(), depth);
             return code;
         }
         case kEnd:

@@ -146,16 +146,16 @@ public:
             return ReadWord(in_, node, first);
         case '[': {
             if (depth >= kMaxDepth) return err::TextSyntax;
-            size_t mark = children_.mark();
+            size_t mark = children_.open(node.asList(), depth);
             uint32_t code = items(depth + 1);
-            children_.flushTo(mark, node.asList());
+            children_.close(mark, node.list(), depth);
             return code;
         }
         case '{': {
             if (depth >= kMaxDepth) return err::TextSyntax;
-            size_t mark = children_.mark();
+            size_t mark = children_.open(node.asMap(), depth);
             uint32_t code = members(depth + 1);
-            children_.flushTo(mark, node.asMap());
+            children_.close(mark, node.map(), depth);
             return code;
         }
         case kEnd:
