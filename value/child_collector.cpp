@@ -4,7 +4,6 @@
 #include <new>
 #include <utility>
 
-#include "value/growth.h"
 #include "value/tree_ops.h"
 
 namespace zk {
@@ -29,35 +28,29 @@ void ChildCollector::dropLast() noexcept {
     children_.pop_back();
 }
 
-uint32_t& ChildCollector::lastSize(uint32_t depth, bool map) {
-    size_t at = size_t{depth} * 2 + map;
-    if (at >= lastSizes_.size()) lastSizes_.resize(at + 1);
-    return lastSizes_[at];
-}
-
 size_t ChildCollector::open(ListValue& list, uint32_t depth) {
-    if (uint32_t guess = lastSize(depth, false); guess > list.capacity_) fit(list, guess);
+    shapes_.open(list, depth);
     return children_.size();
 }
 
 size_t ChildCollector::open(MapValue& map, uint32_t depth) {
-    if (uint32_t guess = lastSize(depth, true); guess > map.capacity_) fit(map, guess);
+    shapes_.open(map, depth);
     return children_.size();
 }
 
 void ChildCollector::close(size_t mark, ListValue& list, uint32_t depth) {
     size_t n = children_.size() - mark;
     if (n > ListValue::kMaxCapacity - list.size_) throw std::bad_alloc();
-    fit(list, list.size_ + static_cast<uint32_t>(n));
+    ShapeMemory::fit(list, list.size_ + static_cast<uint32_t>(n));
     for (size_t i = mark; i < children_.size(); ++i) list.items_[list.size_++].node_ = children_[i].node;
     children_.resize(mark);
-    lastSize(depth, false) = list.size_;
+    shapes_.close(list, depth);
 }
 
 void ChildCollector::close(size_t mark, MapValue& map, uint32_t depth) {
     size_t n = children_.size() - mark;
     if (n > UINT32_MAX - map.size_) throw std::bad_alloc();
-    fit(map, map.size_ + static_cast<uint32_t>(n));
+    ShapeMemory::fit(map, map.size_ + static_cast<uint32_t>(n));
     // Each child leaves the collector before the map or a release owns it, so
     // a throw part way (a key too long to copy, an index out of memory)
     // leaves the rest to the destructor and nothing owned twice.
@@ -78,22 +71,7 @@ void ChildCollector::close(size_t mark, MapValue& map, uint32_t depth) {
         }
     }
     children_.resize(mark);
-    fit(map, map.size_);  // repeated keys took fewer entries
-    lastSize(depth, true) = map.size_;
-}
-
-void ChildCollector::fit(ListValue& list, uint32_t n) {
-    void* array = list.items_;
-    uint32_t capacity = list.capacity_;
-    FitArray(array, capacity, n, sizeof(NodeRef));
-    list.items_ = static_cast<NodeRef*>(array);
-    list.capacity_ = capacity;  // a bit-field: no reference can bind to it
-}
-
-void ChildCollector::fit(MapValue& map, uint32_t n) {
-    void* array = map.entries_;
-    FitArray(array, map.capacity_, n, sizeof(MapValue::Entry));
-    map.entries_ = static_cast<MapValue::Entry*>(array);
+    shapes_.close(map, depth);  // fitted again: repeated keys took fewer entries
 }
 
 }  // namespace zk

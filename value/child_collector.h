@@ -1,16 +1,8 @@
 // ChildCollector: the children of the containers a reader is building,
 // innermost container last. Each container's children wait here and move into
 // it in one piece when it closes, so its array ends at its exact size instead
-// of growing step by step.
-//
-// The array itself is made when the container opens, before any of its
-// children's arrays and strings, so that a tree lies in memory in the order
-// every writer and walk visits it: made at the close instead, each array sat
-// after everything below it, and writing a large tree read that way took half
-// again as long. Its size is a guess: the size of the last container of the
-// same type closed at the same depth. Documents repeat their shapes (a list of
-// records), so the guess is mostly exact; when it is not, the close fits the
-// array to its size.
+// of growing step by step. The array itself is made when the container opens,
+// at a size ShapeMemory guesses.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +11,7 @@
 #include <vector>
 
 #include "value/data_node.h"
+#include "value/shape_memory.h"
 
 namespace zk {
 
@@ -51,12 +44,8 @@ private:
         DataNode* node;
     };
 
-    uint32_t& lastSize(uint32_t depth, bool map);
-    static void fit(ListValue& list, uint32_t n);
-    static void fit(MapValue& map, uint32_t n);
-
     std::vector<Child> children_;
-    std::vector<uint32_t> lastSizes_;  // by depth, list then map
+    ShapeMemory shapes_;
 };
 
 }  // namespace zk

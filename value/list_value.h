@@ -67,6 +67,7 @@ public:
 private:
     friend class TreeOps;
     friend class ChildCollector;
+    friend class ShapeMemory;
 
     static constexpr uint32_t kMaxCapacity = 0x7FFFFFFF;
 

@@ -60,6 +60,7 @@ public:
 private:
     friend class TreeOps;
     friend class ChildCollector;
+    friend class ShapeMemory;
 
     // One slot of the open-addressing index: position + 1 (0 = empty) and the
     // key's hash, which spares most key comparisons.

@@ -129,6 +129,8 @@ private:
     }
 
     void pop() { s_.stack.pop_back(); }
+    // Of the node on top: the nodes open around it.
+    uint32_t depth() const { return static_cast<uint32_t>(s_.stack.size() - 1); }
 
     void typedStart(const char* name, const XML_Char** attributes) {
         if (Is(name, "zk_data")) {
@@ -146,9 +148,9 @@ private:
             else if (Is(type, "int"))
                 top().setType(static_cast<int32_t>(NodeType::Int));
             else if (Is(type, "list"))
-                top().setType(static_cast<int32_t>(NodeType::List));
+                s_.shapes.open(top().asList(), depth());
             else if (Is(type, "map"))
-                top().setType(static_cast<int32_t>(NodeType::Map));
+                s_.shapes.open(top().asMap(), depth());
             else
                 s_.StopReading(err::Unsupported);
         } else if (Is(name, "item")) {
@@ -181,8 +183,8 @@ private:
                 break;
             }
             case NodeType::Int: node.setInt(ParseLeadingInt64(s_.text.view()), ValueKind::UInt64); break;
-            case NodeType::List:
-            case NodeType::Map: break;
+            case NodeType::List: s_.shapes.close(node.list(), depth()); break;
+            case NodeType::Map: s_.shapes.close(node.map(), depth()); break;
             default: return s_.StopReading(err::Unsupported);  // an item without zk_data
             }
             pop();
@@ -198,6 +200,7 @@ private:
         DataNode* parent = &top();
         if (parent->isMap() && parent->map().contains(name)) RepeatedElement(*parent);
         if (parent->isList()) parent = &parent->listAt(parent->size());
+        else if (parent->isNone()) s_.shapes.open(parent->asMap(), depth());
         if (*attributes) {
             ByteString key(name);
             key.push_back('@');
@@ -209,6 +212,8 @@ private:
 
     void freeFormEnd(bool cdata) {
         DataNode& node = top();
+        if (node.isMap()) s_.shapes.close(node.map(), depth());
+        else if (node.isList()) s_.shapes.close(node.list(), depth());
         // An element with child elements keeps its map or list; its own text
         // is dropped.
         if (node.isNone()) {

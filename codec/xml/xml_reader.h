@@ -28,6 +28,7 @@
 #include "codec/input_stream.h"
 #include "value/byte_string.h"
 #include "value/data_node.h"
+#include "value/shape_memory.h"
 
 namespace zk {
 
@@ -50,6 +51,7 @@ struct XmlReadState {
     bool sawCdata = false;   // a CDATA section started in this element
     bool inCdata = false;    // inside a CDATA section now
     std::vector<DataNode*> stack;  // open nodes; the bottom one is the target
+    ShapeMemory shapes;            // sizes of the arrays of open containers
     uint32_t errorCode = 0;
     bool stopped = false;
     size_t consumed = 0;     // size_t: documents past 2 GiB report correctly
