@@ -284,6 +284,22 @@ TEST(MapValue, RemoveReleasesChildAndOrder) {
     EXPECT_FALSE(n.hasKey("b"));
 }
 
+// The key hash reads short keys in overlapping words; every byte of a key,
+// at every length, must reach the hash, or keys that differ only there
+// would all land in one chain.
+TEST(MapValue, KeyHashDependsOnEveryByte) {
+    for (size_t len = 1; len <= 40; ++len) {
+        std::string key(len, 'k');
+        uint32_t base = HashKey(key);
+        for (size_t i = 0; i < len; ++i) {
+            std::string other = key;
+            other[i] = 'q';
+            EXPECT_NE(HashKey(other), base) << "length " << len << ", byte " << i;
+        }
+        EXPECT_NE(HashKey(key + 'k'), base) << "length " << len;
+    }
+}
+
 // Large maps switch to a hash index; every operation must keep it in step
 // with the insertion order.
 TEST(MapValue, LargeMapsStayConsistentThroughEdits) {
