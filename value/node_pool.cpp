@@ -63,6 +63,28 @@ struct Magazine {
     }
 };
 
+// The slots of a wholly free chunk not yet handed out: they go out in
+// address order, each next to the one before, and are never linked, so a
+// chunk is not written through once just to build a free list.
+struct Fresh {
+    char* next = nullptr;
+    char* end = nullptr;
+
+    bool empty() const noexcept { return next == end; }
+    void* take() noexcept {
+        void* p = next;
+        next += kSlot;
+        ZK_UNPOISON(p, kSlot);
+        return p;
+    }
+    // What is left, as a magazine (a thread handing its slots back).
+    Magazine linked() noexcept {
+        Magazine m;
+        while (!empty()) m.push(take());
+        return m;
+    }
+};
+
 // The bookkeeping in a chunk's first slot.
 struct Chunk {
     FreeSlot* free;     // this chunk's slots filed in the depot
@@ -78,13 +100,14 @@ Chunk* ChunkOf(void* slot) noexcept {
 
 class Depot {
 public:
-    Magazine take() {
+    // Filed slots when there are; else none, and a wholly free chunk, kept
+    // or new, as fresh.
+    Magazine take(Fresh& fresh) {
         std::lock_guard<std::mutex> lock(mu_);
         Magazine m;
         while (m.count < NodePool::kBatch && partial_) takeFrom(partial_, m);
-        if (m.count) return m;
-        if (spare_) return takeWhole(spare_);
-        return carve(newChunk());
+        if (!m.count) fresh = whole(spare_ ? takeSpare() : newChunk());
+        return m;
     }
 
     void give(Magazine m) noexcept {
@@ -128,26 +151,24 @@ private:
         std::free(c);
     }
 
-    // Every slot of a fresh chunk, in address order.
-    static Magazine carve(Chunk* c) noexcept {
-        Magazine m;
+    // Every slot of a chunk that has none in use, in address order. A kept
+    // chunk's filed list is dropped rather than followed: in the order its
+    // slots came back, each node would be a cache miss of its own.
+    static Fresh whole(Chunk* c) noexcept {
+        c->free = nullptr;
+        c->freeCount = 0;
         char* base = reinterpret_cast<char*>(c);
-        for (size_t i = NodePool::kSlotsPerChunk; i >= 1; --i) m.push(base + i * kSlot);
-        return m;
+        Fresh f{base + kSlot, base + (NodePool::kSlotsPerChunk + 1) * kSlot};
+        ZK_POISON(f.next, f.end - f.next);
+        return f;
     }
 
-    // A wholly free chunk is cut afresh rather than handed out in the order
-    // its slots came back: in address order, each node allocated lies next
-    // to the one before, and reading the free list runs ahead of the cache
-    // misses instead of taking one per node.
-    Magazine takeWhole(Chunk* c) noexcept {
+    Chunk* takeSpare() noexcept {
+        Chunk* c = spare_;
         spare_ = c->next;
         --spareCount_;
         filed_ -= c->freeCount;
-        c->free = nullptr;
-        c->freeCount = 0;
-        ZK_UNPOISON(reinterpret_cast<char*>(c) + kSlot, NodePool::kChunkBytes - kSlot);
-        return carve(c);
+        return c;
     }
 
     void takeFrom(Chunk* c, Magazine& m) noexcept {
@@ -214,6 +235,7 @@ Depot& TheDepot() {
 struct ThreadCache {
     Magazine loaded;  // allocations pop here, frees push here
     Magazine spare;   // empty, or a full magazine to swap in
+    Fresh fresh;      // allocations take from here once loaded is empty
     bool registered = false;
     bool retired = false;
 };
@@ -230,6 +252,7 @@ struct Retirer {
         Depot& depot = TheDepot();
         depot.give(std::exchange(c.loaded, Magazine{}));
         depot.give(std::exchange(c.spare, Magazine{}));
+        depot.give(c.fresh.linked());
         c.loaded.count = kRetired;
         c.retired = true;
     }
@@ -243,15 +266,20 @@ void Register(ThreadCache& c) {
 
 void* Refill(ThreadCache& c) {
     if (c.retired) {
-        Magazine m = TheDepot().take();
+        Fresh fresh;
+        Magazine m = TheDepot().take(fresh);
+        if (!m.head) m = fresh.linked();
         void* p = m.pop();
         TheDepot().give(m);
         return p;
     }
     if (!c.registered) Register(c);
-    if (c.spare.count) std::swap(c.loaded, c.spare);
-    else c.loaded = TheDepot().take();
-    return c.loaded.pop();
+    if (c.spare.count) {
+        std::swap(c.loaded, c.spare);
+        return c.loaded.pop();
+    }
+    c.loaded = TheDepot().take(c.fresh);
+    return c.loaded.head ? c.loaded.pop() : c.fresh.take();
 }
 
 void Spill(ThreadCache& c, void* p) noexcept {
@@ -272,6 +300,7 @@ void Spill(ThreadCache& c, void* p) noexcept {
 void* NodePool::allocate() {
     ThreadCache& c = tCache;
     if (c.loaded.head) return c.loaded.pop();
+    if (!c.fresh.empty()) return c.fresh.take();
     return Refill(c);
 }
 
@@ -291,6 +320,7 @@ void NodePool::trim() noexcept {
     if (!c.retired) {
         TheDepot().give(std::exchange(c.loaded, Magazine{}));
         TheDepot().give(std::exchange(c.spare, Magazine{}));
+        TheDepot().give(c.fresh.linked());
     }
     TheDepot().trim();
 }

@@ -10,6 +10,8 @@
 //  - the depot files the slots it gets back under their chunks; a chunk
 //    whose every slot is back is kept for reuse (a few of them) or returned
 //    to malloc, so a destroyed document does not stay reserved for nodes;
+//  - a wholly free chunk goes to one thread and is handed out slot after
+//    slot in address order, with no free list built through it first;
 //  - a thread's magazines go back to the depot when the thread ends.
 #pragma once
 
