@@ -43,6 +43,19 @@ TEST(Decimal, FormatsEveryWidthExactly) {
     for (int64_t v = -1000; v <= 1000; v += 7) EXPECT_EQ(Signed(v), std::to_string(v));
 }
 
+// Digits come out in blocks of eight, four and two: values of every bit
+// length, with zeros inside blocks and at their edges.
+TEST(Decimal, FormatsValuesOfEveryLength) {
+    uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        uint64_t v = x >> (i % 64);
+        if (i % 3 == 0) v -= v % 10000;  // a block of zeros at the end
+        ASSERT_EQ(Unsigned(v), std::to_string(v));
+        ASSERT_EQ(Signed(static_cast<int64_t>(v)), std::to_string(static_cast<int64_t>(v)));
+    }
+}
+
 TEST(Decimal, ParsesTheLeadingNumberAndSaturates) {
     EXPECT_EQ(ParseLeadingInt64("  -42abc"), -42);
     EXPECT_EQ(ParseLeadingInt64("+7"), 7);

@@ -311,6 +311,20 @@ TEST(JsonWrite, QuoteInStringOrKeyFailsAnywhere) {
     EXPECT_EQ(Write(key), Error(JS));
     EXPECT_TRUE(HasNoQuote("") && HasNoQuote("\0\0"sv));
     EXPECT_FALSE(HasNoQuote("\0\0\""sv));
+    // Short strings are tested word by word: a quote at every place of every
+    // length is found, and bytes one bit away from a quote are not taken
+    // for one.
+    for (size_t len = 1; len <= 24; ++len) {
+        std::string s(len, '\x22' ^ 0x01);
+        EXPECT_TRUE(HasNoQuote(s)) << len;
+        s.assign(len, '\xA2');
+        EXPECT_TRUE(HasNoQuote(s)) << len;
+        for (size_t at = 0; at < len; ++at) {
+            std::string q(len, '#');
+            q[at] = '"';
+            EXPECT_FALSE(HasNoQuote(q)) << len << " " << at;
+        }
+    }
 }
 
 TEST(JsonWrite, NoneNodeAndFailedStream) {

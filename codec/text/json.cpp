@@ -14,7 +14,29 @@ constexpr int kEnd = InputStream::kEnd;
 
 // --- writer ------------------------------------------------------------------
 
-uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth);
+uint32_t WriteContainer(OutputStream& out, const DataNode& node, uint32_t depth);
+
+// Strings and integers, most of the nodes, are written in their container's
+// loop; only a container costs a call. The stream is looked at once per
+// finished value: a failed append only sets its state, later appends are
+// ignored.
+inline uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth) {
+    switch (node.type()) {
+    case NodeType::Str:
+        if (!HasNoQuote(node.str())) return err::JsonSeparator;
+        out.put('"');
+        out.write(node.str().view());
+        out.put('"');
+        break;
+    case NodeType::Int:
+        out.writeInt64(node.num());
+        break;
+    default:
+        if (uint32_t code = WriteContainer(out, node, depth)) return code;
+        break;
+    }
+    return out.failed() ? err::StreamFailure : err::Ok;
+}
 
 uint32_t WriteList(OutputStream& out, const ListValue& list, uint32_t depth) {
     out.put('[');
@@ -43,33 +65,18 @@ uint32_t WriteMap(OutputStream& out, const MapValue& map, uint32_t depth) {
     return err::Ok;
 }
 
-uint32_t WriteValue(OutputStream& out, const DataNode& node, uint32_t depth) {
-    uint32_t code = err::Ok;
+// A list or a map, or a node JSON cannot hold.
+uint32_t WriteContainer(OutputStream& out, const DataNode& node, uint32_t depth) {
     switch (node.type()) {
-    case NodeType::Str:
-        if (!HasNoQuote(node.str())) return err::JsonSeparator;
-        out.put('"');
-        out.write(node.str().view());
-        out.put('"');
-        break;
-    case NodeType::Int:
-        out.writeInt64(node.num());
-        break;
     case NodeType::List:
         if (depth >= kMaxDepth) return err::Unsupported;
-        code = WriteList(out, node.list(), depth + 1);
-        break;
+        return WriteList(out, node.list(), depth + 1);
     case NodeType::Map:
         if (depth >= kMaxDepth) return err::Unsupported;
-        code = WriteMap(out, node.map(), depth + 1);
-        break;
+        return WriteMap(out, node.map(), depth + 1);
     default:
         return err::Unsupported;
     }
-    if (code) return code;
-    // The stream is looked at once per finished value: a failed append only
-    // sets its state, later appends are ignored.
-    return out.failed() ? err::StreamFailure : err::Ok;
 }
 
 // --- reader ------------------------------------------------------------------
