@@ -42,10 +42,16 @@ bool InputStream::extractInteger(int64_t& value, int64_t min, int64_t max) noexc
     // the number and are consumed, but the extraction fails.
     uint64_t limit = negative ? 0 - static_cast<uint64_t>(min) : static_cast<uint64_t>(max);
     if (negative && min >= 0) limit = 0;
+    auto digitAt = [](const unsigned char* p) { return static_cast<unsigned>(*p - '0'); };
+    // Eighteen digits stay below 10^18 < 2^63 and need no check as they come.
+    const unsigned char* start = cur_;
+    const unsigned char* unchecked = end_ - cur_ < 18 ? end_ : cur_ + 18;
     uint64_t magnitude = 0;
-    bool digits = false, overflow = false;
-    for (; cur_ < end_ && *cur_ >= '0' && *cur_ <= '9'; ++cur_) {
-        unsigned d = *cur_ - '0';
+    for (; cur_ < unchecked && digitAt(cur_) <= 9; ++cur_) magnitude = magnitude * 10 + digitAt(cur_);
+    bool digits = cur_ != start;
+    bool overflow = magnitude > limit;
+    for (; cur_ < end_ && digitAt(cur_) <= 9; ++cur_) {
+        unsigned d = digitAt(cur_);
         digits = true;
         if (overflow || magnitude > limit / 10 || (magnitude == limit / 10 && d > limit % 10))
             overflow = true;

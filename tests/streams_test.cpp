@@ -169,6 +169,21 @@ TEST(InputStream, ExtractInt64Limits) {
     InputStream minusZero(std::string_view("-0 "));
     EXPECT_TRUE(minusZero.extractInteger(v, 0, INT32_MAX));
     EXPECT_EQ(v, 0);
+
+    // The first eighteen digits are taken unchecked; the limit must still
+    // hold for the whole number, zeros leading or not.
+    InputStream padded(std::string_view("0000000000000000000000009223372036854775807 -00000000000000000001 "));
+    EXPECT_TRUE(padded.extractInt64(v));
+    EXPECT_EQ(v, INT64_MAX);
+    EXPECT_TRUE(padded.extractInt64(v));
+    EXPECT_EQ(v, -1);
+    InputStream longOver(std::string_view("123456789012345678901234567890x"));
+    EXPECT_FALSE(longOver.extractInt64(v));
+    EXPECT_EQ(v, INT64_MAX);
+    EXPECT_EQ(longOver.offset(), 30u);  // every digit belongs to the number
+    InputStream small(std::string_view("100000000000000000"));  // 18 digits
+    EXPECT_FALSE(small.extractInteger(v, 0, INT32_MAX));
+    EXPECT_EQ(v, INT32_MAX);
 }
 
 TEST(InputStream, ExtractCharSkipsWhiteSpace) {
