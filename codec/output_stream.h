@@ -51,6 +51,16 @@ public:
             appendSlow(bytes, n);
         }
     }
+    // The same for bytes that are mostly few and of a repeating length
+    // (element names, indentation): no call of memcpy for up to 16 bytes.
+    void writeShort(std::string_view s) {
+        if (s.size() <= capacity_ - size_ && !failed_) {
+            copy(data_ + size_, s.data(), s.size());
+            size_ += s.size();
+        } else {
+            appendSlow(s.data(), s.size());
+        }
+    }
     void write(std::string_view s) { write(s.data(), s.size()); }
     // Zero-terminated text; a null pointer writes nothing.
     void writeText(const char* s) {
@@ -78,6 +88,26 @@ public:
     void reserve(size_t n);
 
 private:
+    // Up to 16 bytes as two overlapping words.
+    static void copy(char* to, const char* from, size_t n) noexcept {
+        if (n > 16) return (void)std::memcpy(to, from, n);
+        if (n >= 8) return move<8>(to, from, n);
+        if (n >= 4) return move<4>(to, from, n);
+        if (n) {
+            to[0] = from[0];
+            to[n >> 1] = from[n >> 1];
+            to[n - 1] = from[n - 1];
+        }
+    }
+    template <size_t W>
+    static void move(char* to, const char* from, size_t n) noexcept {
+        char head[W], tail[W];
+        std::memcpy(head, from, W);
+        std::memcpy(tail, from + n - W, W);
+        std::memcpy(to, head, W);
+        std::memcpy(to + n - W, tail, W);
+    }
+
     void appendSlow(const void* bytes, size_t n);
     bool grow(size_t needed) noexcept;
 

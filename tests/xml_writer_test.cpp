@@ -194,6 +194,22 @@ TEST(XmlWriterFreeForm, ElementsAttributesAndValues) {
               "<a&b\xD6>raw</a&b\xD6></r>");
 }
 
+// A value ends at its first zero byte, found in the same pass as the bytes
+// to replace: before, between and after them, in and past the first 16 bytes.
+TEST(XmlWriterFreeForm, ValueEndsAtItsFirstZeroByteAnywhere) {
+    const std::string text = "ab<cdefghijklmn&opqrstuvwxyz0123456789>";
+    for (size_t zero = 0; zero < text.size(); ++zero) {
+        std::string value = text;
+        value[zero] = '\0';
+        DataNode n;
+        n.mapGet("t").setStr(value, ValueKind::Text);
+        std::string expected;
+        for (char c : text.substr(0, zero))
+            expected += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+        EXPECT_EQ(Body(n, OptionFlags::XmlFreeForm), "<t>" + expected + "</t>") << zero;
+    }
+}
+
 TEST(XmlWriterFreeForm, ListItemsStayAtTheListsLevel) {
     DataNode n;
     DataNode& r = n.mapGet("r");

@@ -57,7 +57,7 @@ uint32_t WriteMap(OutputStream& out, const MapValue& map, uint32_t depth) {
         if (i) out.put(',');
         if (!HasNoQuote(member.key)) return err::JsonSeparator;
         out.put('"');
-        out.write(member.key.view());
+        out.writeShort(member.key.view());
         out.write("\":", 2);
         if (uint32_t code = WriteValue(out, *member.child, depth)) return code;
     }

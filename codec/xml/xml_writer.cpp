@@ -38,6 +38,7 @@ inline void Append(ByteString& out, const char* p, size_t n) { out.append(p, n);
 // The length of the leading run of s that needs no replacement. Sixteen
 // bytes at a time where SSE2 is there (every x86-64): text is mostly such
 // runs, and the table loop takes one byte at a time.
+template <bool kStopAtZero>
 size_t PlainRun(const char* s, size_t n) {
     size_t i = 0;
 #if defined(__SSE2__)
@@ -48,24 +49,25 @@ size_t PlainRun(const char* s, size_t n) {
         __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
                                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, apos)),
                                                 _mm_cmpeq_epi8(v, quot)));
+        if (kStopAtZero) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_setzero_si128()));
         if (int mask = _mm_movemask_epi8(hit)) return i + static_cast<size_t>(__builtin_ctz(mask));
     }
 #endif
-    while (i < n && !kEscape.entity[static_cast<uint8_t>(s[i])]) ++i;
+    while (i < n && !kEscape.entity[static_cast<uint8_t>(s[i])] && !(kStopAtZero && s[i] == 0)) ++i;
     return i;
 }
 
 // The five replacements; every other byte (CR, LF, TAB, 0x80 and up) is
 // copied as it is. One core serves the stream and the in-place forms.
-template <class Sink>
+template <bool kStopAtZero = false, class Sink>
 void AppendEscaped(Sink& out, std::string_view s) {
     const char* p = s.data();
     const char* end = p + s.size();
     while (p < end) {
-        size_t run = PlainRun(p, static_cast<size_t>(end - p));
+        size_t run = PlainRun<kStopAtZero>(p, static_cast<size_t>(end - p));
         Append(out, p, run);
         p += run;
-        if (p == end) break;
+        if (p == end || (kStopAtZero && *p == 0)) break;
         std::string_view entity = kEntities[kEscape.entity[static_cast<uint8_t>(*p++)]];
         Append(out, entity.data(), entity.size());
     }
@@ -96,9 +98,9 @@ bool NeedsBase64(std::string_view s) {
 
 // The free-form text of a value: up to its first zero byte, GBK on request.
 [[gnu::noinline]] void WriteValue(OutputStream& out, std::string_view s, bool gbk) {
+    if (!gbk) return AppendEscaped<true>(out, s);
     if (const void* zero = std::memchr(s.data(), 0, s.size()))
         s = s.substr(0, static_cast<const char*>(zero) - s.data());
-    if (!gbk) return AppendEscaped(out, s);
     ByteString converted;
     Utf8ToGbk(s.data(), s.size(), converted);
     AppendEscaped(out, converted.view());
@@ -125,7 +127,7 @@ bool HasAttributeKeys(const MapValue& map) {
     if (compact) return;
     static constexpr std::string_view kIndent = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t"sv;
     size_t tabs = level > 0 ? static_cast<size_t>(level) : 0;
-    if (tabs + 2 <= kIndent.size()) return out.write(kIndent.data(), tabs + 2);
+    if (tabs + 2 <= kIndent.size()) return out.writeShort(kIndent.substr(0, tabs + 2));
     out.write("\r\n", 2);
     out.fill('\t', tabs);
 }
@@ -237,7 +239,7 @@ private:
         const NodeRef* attributes = isAttributes ? &e.child : attributeKeys ? FindAttributes(map, name) : nullptr;
         LineStart(out_, compact_, level);
         out_.write("<"sv);
-        out_.write(name);
+        out_.writeShort(name);
         if (attributes)
             if (uint32_t code = WriteXmlAttributes(out_, **attributes, gbk_)) return {code, false};
         if (isAttributes) {
@@ -265,7 +267,7 @@ private:
             WriteValue(out_, v.str().view(), gbk_);
         }
         out_.write("</"sv);
-        out_.write(name);
+        out_.writeShort(name);
         out_.write(">"sv);
         return {err::Ok, false};
     }
@@ -273,7 +275,7 @@ private:
     [[gnu::noinline]] void EndTag(const ByteString& name, int level) {
         LineStart(out_, compact_, level);
         out_.write("</"sv);
-        out_.write(name.view());
+        out_.writeShort(name.view());
         out_.write(">"sv);
     }
 
