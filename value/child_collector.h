@@ -38,6 +38,16 @@ public:
     void close(size_t mark, ListValue& list, uint32_t depth);
     void close(size_t mark, MapValue& map, uint32_t depth);
 
+    // A list or map at depth read whole: opened, its children read by
+    // readChildren(depth + 1), and closed whatever that returned.
+    template <class Container, class ReadChildren>
+    uint32_t read(Container& container, uint32_t depth, ReadChildren readChildren) {
+        size_t mark = open(container, depth);
+        uint32_t code = readChildren(depth + 1);
+        close(mark, container, depth);
+        return code;
+    }
+
 private:
     struct Child {
         std::string_view key;

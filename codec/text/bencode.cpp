@@ -112,20 +112,12 @@ public:
         switch (first) {
         case 'i':
             return ReadInteger(in_, node);
-        case 'l': {
+        case 'l':
             if (depth >= kMaxDepth) return err::BencodeSyntax;
-            size_t mark = children_.open(node.asList(), depth);
-            uint32_t code = items(depth + 1);
-            children_.close(mark, node.list(), depth);
-            return code;
-        }
-        case 'd': {
+            return children_.read(node.asList(), depth, [this](uint32_t d) { return items(d); });
+        case 'd':
             if (depth >= kMaxDepth) return err::BencodeSyntax;
-            size_t mark = children_.open(node.asMap(), depth);
-            uint32_t code = pairs(depth + 1);
-            children_.close(mark, node.map(), depth);
-            return code;
-        }
+            return children_.read(node.asMap(), depth, [this](uint32_t d) { return pairs(d); });
         case kEnd:
             return err::StreamFailure;
         default: {

@@ -151,20 +151,12 @@ public:
         case 't':
         case 'f':
             return ReadWord(in_, node, first);
-        case '[': {
+        case '[':
             if (depth >= kMaxDepth) return err::TextSyntax;
-            size_t mark = children_.open(node.asList(), depth);
-            uint32_t code = items(depth + 1);
-            children_.close(mark, node.list(), depth);
-            return code;
-        }
-        case '{': {
+            return children_.read(node.asList(), depth, [this](uint32_t d) { return items(d); });
+        case '{':
             if (depth >= kMaxDepth) return err::TextSyntax;
-            size_t mark = children_.open(node.asMap(), depth);
-            uint32_t code = members(depth + 1);
-            children_.close(mark, node.map(), depth);
-            return code;
-        }
+            return children_.read(node.asMap(), depth, [this](uint32_t d) { return members(d); });
         case kEnd:
             return err::StreamFailure;
         default:
