@@ -8,43 +8,13 @@
 #include "value/data_node.h"
 #include "value/growth.h"
 #include "value/tree_ops.h"
+#include "value/word_load.h"
 
 namespace zk {
 
 // --- hashing ---------------------------------------------------------------
 
 namespace {
-
-uint64_t load64(const char* p) noexcept {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-uint64_t load32(const char* p) noexcept {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-// The last n < 16 bytes of a key as two words, each byte in at least one.
-// Overlapping whole-word loads: bytes gathered one by one into a word on
-// the stack and read back as a word stall the load on every short key.
-void loadTail(const char* p, size_t n, uint64_t& a, uint64_t& b) noexcept {
-    if (n >= 8) {
-        a = load64(p);
-        b = load64(p + n - 8);
-    } else if (n >= 4) {
-        a = load32(p);
-        b = load32(p + n - 4);
-    } else if (n) {
-        auto byte = [p](size_t i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
-        a = byte(0) << 16 | byte(n >> 1) << 8 | byte(n - 1);
-        b = 0;
-    } else {
-        a = b = 0;
-    }
-}
 
 // 64x64->128 multiply folded to 64 bits: the mixing step of the wyhash family.
 uint64_t fold(uint64_t a, uint64_t b) noexcept {
@@ -67,9 +37,9 @@ uint32_t HashKey(std::string_view key) noexcept {
     const char* p = key.data();
     size_t n = key.size();
     uint64_t h = processSeed() ^ (n * k1);
-    for (; n >= 16; p += 16, n -= 16) h = fold(load64(p) ^ k1 ^ h, load64(p + 8) ^ k2);
+    for (; n >= 16; p += 16, n -= 16) h = fold(Load64(p) ^ k1 ^ h, Load64(p + 8) ^ k2);
     uint64_t a, b;
-    loadTail(p, n, a, b);
+    LoadShort(p, n, a, b);  // the last n < 16 bytes
     h = fold(a ^ k1 ^ h, b ^ k2 ^ key.size());
     return static_cast<uint32_t>(h ^ (h >> 32));
 }

@@ -14,6 +14,7 @@
 #include "codec/input_stream.h"
 #include "codec/output_stream.h"
 #include "value/data_node.h"
+#include "value/word_load.h"
 
 namespace zk {
 
@@ -33,24 +34,16 @@ inline bool IsJsonSpace(unsigned char c) noexcept { return c == ' ' || c == '\n'
 // Every key and string is checked, and most are short: up to 16 bytes are
 // tested as two overlapping words in place rather than by a library call.
 inline bool HasNoQuote(std::string_view s) noexcept {
-    const char* p = s.data();
-    const size_t n = s.size();
-    if (n > 16) return !std::memchr(p, '"', n);
-    auto word = [](const char* at, size_t bytes) {
-        uint64_t w = 0;
-        std::memcpy(&w, at, bytes);
-        return w;
-    };
-    // A byte of w equal to '"' becomes zero, and a zero byte sets its top bit.
+    if (s.size() > 16) return !std::memchr(s.data(), '"', s.size());
+    // A byte of w equal to '"' becomes zero, and a zero byte sets its top
+    // bit. The zero filling of the words never reads as a quote.
     auto quoteIn = [](uint64_t w) {
         w ^= 0x2222222222222222ull;
         return ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) != 0;
     };
-    if (n >= 8) return !quoteIn(word(p, 8)) && !quoteIn(word(p + n - 8, 8));
-    if (n >= 4) return !quoteIn(word(p, 4) | word(p + n - 4, 4) << 32);
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] == '"') return false;
-    return true;
+    uint64_t a, b;
+    LoadShort(s.data(), s.size(), a, b);
+    return !quoteIn(a) && !quoteIn(b);
 }
 
 }  // namespace zk
