@@ -218,19 +218,6 @@ inline Bytes Take(InputStream& in, size_t k) noexcept {
     return {nullptr, got.empty() ? err::NoData : err::StreamFailure};
 }
 
-// Grows or shrinks list to count. Items that stay keep their values (each is
-// its own template); new ones are deep copies of the prototype. The
-// prototype is settled first even when the count matches: a copied list's
-// prototype otherwise follows its first item, which this read is about to
-// overwrite.
-[[gnu::noinline]] void FitList(ListValue& list, uint32_t count) {
-    NodeRef& prototype = list.prototype();
-    uint32_t had = list.size();
-    if (count == had) return;
-    list.resize(count);
-    for (uint32_t i = had; i < count; ++i) list[i]->assign(*prototype);
-}
-
 class Reader {
 public:
     explicit Reader(bool swap) noexcept : swap_(swap) {}
@@ -319,19 +306,21 @@ uint32_t Reader::readInt(InputStream& in, DataNode& n) noexcept {
     return got.code;
 }
 
+// The list grows with the items actually read, never ahead of them: every
+// item takes at least one byte, so a declared count costs no more than the
+// input holds. Template items up to the count serve as their own templates
+// (item 0 settles a pending prototype before it is overwritten); the items
+// after them start as copies of the prototype. Template items past the
+// count go first, as a shorter record asks.
 uint32_t Reader::readList(InputStream& in, DataNode& n, uint32_t depth) {
     Length count = readLength(in, kMaxBinaryListCount);
     if (count.code) return count.code;
     ListValue& list = n.list();
-    if (count.value == 0) {
-        list.clear();  // the prototype stays
-        return err::Ok;
+    if (count.value < list.size()) list.resize(count.value);  // the prototype stays
+    for (uint32_t i = 0; i < count.value; ++i) {
+        DataNode& item = i < list.size() ? *list[i] : list.appendCopy(*list.prototype());
+        if (read(in, item, depth + 1)) return err::BadListItem;
     }
-    // The list takes its whole count before any item is read, whatever the
-    // input holds: at most kMaxBinaryListCount copies of the prototype.
-    FitList(list, count.value);
-    for (NodeRef& item : list)
-        if (read(in, *item, depth + 1)) return err::BadListItem;
     return err::Ok;
 }
 

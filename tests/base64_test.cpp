@@ -121,6 +121,14 @@ TEST(Base64, DecodeInPlace) {
     EXPECT_EQ(big.view(), bytes);
 }
 
+TEST(Base64, EncodeInPlace) {
+    for (const char* text : {"f", "foobar", "a string long enough to live outside the inline bytes"}) {
+        ByteString s(text);
+        EXPECT_TRUE(Base64Encode(s, s));
+        EXPECT_EQ(s.view(), Encoded(text));
+    }
+}
+
 TEST(Base64, EncodeBuffer) {
     char buf[16];
     size_t len = 0;

@@ -273,9 +273,50 @@ TEST(BinaryRead, ListCountsAndFailingItems) {
     EXPECT_EQ(ReadInto(list, U32(kMaxBinaryListCount + 1)).code, err::LimitExceeded);
     EXPECT_EQ(list.list().size(), 1u);
     EXPECT_EQ(ReadInto(list, U32(2) + B({7})).code, err::BadListItem);
-    EXPECT_EQ(list.list().size(), 2u);  // sized before the items were read
+    EXPECT_EQ(list.list().size(), 2u);  // item 0 read, item 1 failed
     EXPECT_EQ(ReadInto(list, U32(kMaxBinaryListCount) + B({7})).code, err::BadListItem);
-    EXPECT_EQ(list.list().size(), kMaxBinaryListCount);
+    EXPECT_EQ(list.list().size(), 2u);  // grown no further than the items read
+    EXPECT_EQ(list.list()[0]->num(), 7);
+}
+
+// Four bytes that declare a million items of a wide record cost one copy of
+// the prototype, not a million.
+TEST(BinaryRead, DeclaredCountCostsNothingAhead) {
+    DataNode list;
+    DataNode& proto = *list.asList().prototype();
+    for (int i = 0; i < 20; ++i) proto.mapGet("field" + std::to_string(i)).setInt(0, ValueKind::Int32);
+    EXPECT_EQ(ReadInto(list, B({0, 0, 0x10, 0})).code, err::BadListItem);
+    EXPECT_EQ(list.list().size(), 1u);
+
+    // A list of lists nests the same way: each level stops at its input.
+    DataNode outer;
+    outer.asList().prototype()->asList().prototype()->setInt(0, ValueKind::Int8);
+    EXPECT_EQ(ReadInto(outer, U32(kMaxBinaryListCount) + U32(kMaxBinaryListCount) + B({1, 2})).code, err::BadListItem);
+    ASSERT_EQ(outer.list().size(), 1u);
+    EXPECT_EQ(outer.list()[0]->size(), 3u);
+    EXPECT_EQ(outer.list()[0]->list()[1]->num(), 2);
+
+    // Well-formed records read as before: shorter, equal and longer counts.
+    DataNode t = Int8List({1, 2, 3});
+    t.list().prototype()->setInt(0, ValueKind::Int8);
+    EXPECT_EQ(ReadInto(t, U32(5) + B({9, 8, 7, 6, 5})).code, err::Ok);
+    EXPECT_EQ(Write(t).bytes, U32(5) + B({9, 8, 7, 6, 5}));
+    EXPECT_EQ(ReadInto(t, U32(2) + B({4, 3})).code, err::Ok);
+    EXPECT_EQ(Write(t).bytes, U32(2) + B({4, 3}));
+}
+
+// A copy's prototype is its source's first item as copied, whatever is done
+// to the copy's item 0 afterwards.
+TEST(BinaryRead, CopiedListReadsWithTheWidthsItWasCopiedWith) {
+    DataNode source;
+    source.listAt(0).setInt(1, ValueKind::Int32);
+    DataNode copy(source);
+    copy.listAt(0).setInt(1, ValueKind::Int64);
+    EXPECT_EQ(copy.list().prototype()->kind(), ValueKind::Int32);
+    std::string record = U32(2) + B({1, 0, 0, 0, 0, 0, 0, 0}) + B({2, 0, 0, 0});
+    EXPECT_EQ(ReadInto(copy, record).code, err::Ok);
+    EXPECT_EQ(copy.list()[1]->num(), 2);
+    EXPECT_EQ(Write(copy).bytes, record);
 }
 
 TEST(BinaryRead, MapBodies) {

@@ -84,6 +84,15 @@ void DataNode::takeFrom(DataNode& src) noexcept {
     src.kind_ = 0;
 }
 
+void DataNode::replaceValue(DataNode& fresh) noexcept {
+    reset();
+    type8_ = fresh.type8_;
+    kind_ = fresh.kind_;
+    std::memcpy(static_cast<void*>(&str_), &fresh.str_, sizeof(str_));
+    fresh.type8_ = 0;
+    fresh.kind_ = 0;
+}
+
 void DataNode::clear() {
     switch (type()) {
     case NodeType::Str: str_.clear(); break;
@@ -216,7 +225,16 @@ void DataNode::moveFrom(DataNode& src) noexcept {
 
 bool DataNode::equals(const DataNode& other) const { return TreeOps::equal(*this, other); }
 
-DataNode& DataNode::mapGet(std::string_view key) { return *asMap().getOrInsert(key); }
+// A node that must change type first gets its new value built aside: the key
+// may lie inside the value about to go, and a failure leaves that value as
+// it was.
+DataNode& DataNode::mapGet(std::string_view key) {
+    if (isMap()) return *map_.getOrInsert(key);
+    DataNode fresh;
+    DataNode& child = *fresh.asMap().getOrInsert(key);
+    replaceValue(fresh);
+    return child;
+}
 
 const DataNode& DataNode::mapFind(std::string_view key) {
     return isMap() ? *map_.getOrInsert(key) : nullNode();
@@ -230,6 +248,12 @@ bool DataNode::keyAt(uint32_t i, ByteString& out) const {
     return false;
 }
 
-DataNode& DataNode::listAt(uint32_t i) { return *asList().at(i); }
+DataNode& DataNode::listAt(uint32_t i) {
+    if (isList()) return *list_.at(i);
+    DataNode fresh;
+    DataNode& item = *fresh.asList().at(i);
+    replaceValue(fresh);
+    return item;
+}
 
 }  // namespace zk

@@ -125,6 +125,9 @@ private:
     void construct(NodeType t) noexcept;
     // Takes src's type, kind, format, options and value; src becomes None.
     void takeFrom(DataNode& src) noexcept;
+    // Takes the type, kind and value of the fresh node built aside; this
+    // node keeps its format and options, fresh becomes None.
+    void replaceValue(DataNode& fresh) noexcept;
 
     uint8_t type8_;  // NodeType, stored in one byte
     uint8_t format_;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "value/data_node.h"
 #include "value/growth.h"
@@ -38,18 +39,38 @@ DataNode& ListValue::append() {
     return *node;
 }
 
+DataNode& ListValue::appendCopy(const DataNode& value) {
+    NodeRef copy(value);
+    if (size_ == capacity_) reserve(size_ + 1);
+    DataNode* node = std::exchange(copy.node_, nullptr);
+    items_[size_++].node_ = node;
+    return *node;
+}
+
+// Growth is all or nothing: nodes made before a failed one are released.
 void ListValue::resize(uint32_t n) {
     if (n <= size_) {
         shrinkTo(n);
         return;
     }
     reserve(n);
-    while (size_ < n) items_[size_++].node_ = TreeOps::newNode();
+    const uint32_t had = size_;
+    try {
+        while (size_ < n) {
+            DataNode* node = TreeOps::newNode();
+            items_[size_++].node_ = node;
+        }
+    } catch (...) {
+        releaseLast(had);
+        throw;
+    }
 }
 
 NodeRef& ListValue::at(uint32_t i) {
     if (i >= size_ && i < kMaxGrowIndex) resize(i + 1);
-    return i < size_ ? items_[i] : scratch();
+    if (i >= size_) return scratch();
+    if (i == 0) settlePrototype();
+    return items_[i];
 }
 
 NodeRef& ListValue::scratch() {

@@ -2,12 +2,14 @@
 // the prototype is the element template that the binary reader copies when it
 // grows a list.
 //
-// A copy takes its prototype from the source's first item. Made eagerly, that
-// rule copies a list nested d levels deep 2^d times over, so the copy only
-// records that its prototype is "a copy of my first item" and makes it when
-// the prototype is first needed, or before the first item's value is moved
-// or released by this class. Until then the prototype follows what the first
-// item holds.
+// A copy's prototype is a copy of the source's first item as it was when the
+// list was copied. Made eagerly, that rule copies a list nested d levels deep
+// 2^d times over, so the copy only records that its prototype is "a copy of
+// my first item" and takes that copy before anything can change the first
+// item: when the prototype is asked for, and whenever item 0 is handed out
+// for writing (at, the non-const operator[] and begin) or moved or released
+// by this class. Each pending prototype thus costs one copy of one item, and
+// only if it is ever needed.
 //
 // An element's node stays bound to its position: insertAt and removeAt move
 // values between the existing nodes rather than moving nodes, so a host object
@@ -38,16 +40,26 @@ public:
     // Item i, growing the list with fresh empty nodes when i is past the end
     // but below kMaxGrowIndex; otherwise the process-wide scratch node.
     NodeRef& at(uint32_t i);
-    // Item i without growth; i must be below size().
-    NodeRef& operator[](uint32_t i) noexcept { return items_[i]; }
+    // Item i without growth; i must be below size(). Writable access to item
+    // 0 settles a pending prototype first, so it can throw std::bad_alloc.
+    NodeRef& operator[](uint32_t i) {
+        if (i == 0) settlePrototype();
+        return items_[i];
+    }
     const NodeRef& operator[](uint32_t i) const noexcept { return items_[i]; }
-    NodeRef* begin() noexcept { return items_; }
+    NodeRef* begin() {
+        settlePrototype();
+        return items_;
+    }
     NodeRef* end() noexcept { return items_ + size_; }
     const NodeRef* begin() const noexcept { return items_; }
     const NodeRef* end() const noexcept { return items_ + size_; }
 
     // Appends a fresh empty node and returns it.
     DataNode& append();
+    // Appends a deep copy of value (which may be one of the items) and
+    // returns it.
+    DataNode& appendCopy(const DataNode& value);
     // Inserts a deep copy of value before item i (i == size() appends).
     bool insertAt(uint32_t i, const NodeRef& value);
     bool insertAt(uint32_t i, const DataNode& value);
@@ -57,8 +69,8 @@ public:
     // Releases every item; the prototype stays.
     void clear() { shrinkTo(0); }
 
-    // The element template, created on first use: a copy of the first item
-    // when this list is a copy, else an empty node.
+    // The element template, created on first use: a copy of the first item as
+    // it was when this list was copied, else an empty node.
     NodeRef& prototype();
 
     // The scratch node returned by at() for unreachable indices.
@@ -75,7 +87,7 @@ private:
     void shrinkTo(uint32_t n);
     void releaseLast(uint32_t n) noexcept;
     void destroy() noexcept;
-    // Makes a pending prototype before the first item's value changes hands.
+    // Makes a pending prototype before the first item can change.
     void settlePrototype() {
         if (prototypeFromFirst_) prototype();
     }

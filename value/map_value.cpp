@@ -68,20 +68,27 @@ void MapValue::clear() noexcept {
     destroy();
 }
 
+// Everything that can fail (the key's bytes, a larger array, a larger index)
+// is made before the map changes, so a failure leaves it as it was and the
+// caller still owns child. The key is copied first: its bytes may lie in the
+// map's own array, which growing moves.
 MapValue::Entry& MapValue::appendEntry(std::string_view key, DataNode* child) {
-    if (size_ == capacity_) reserve(size_ + 1);
+    ByteString ownKey(key);
+    Slot* grown = indexFor(size_ + 1);
+    if (size_ == capacity_) {
+        try {
+            reserve(size_ + 1);
+        } catch (...) {
+            std::free(grown);
+            throw;
+        }
+    }
     Entry* e = entries_ + size_;
-    new (&e->key) ByteString(key);
+    new (&e->key) ByteString(std::move(ownKey));
     e->child.node_ = child;
     ++size_;
-    if (index_) {
-        if (uint64_t{size_} * 2 > uint64_t{indexMask()} + 1)
-            rebuildIndex((indexMask() + 1) * 2);
-        else
-            indexInsert(size_ - 1, HashKey(key));
-    } else if (size_ > kIndexThreshold) {
-        rebuildIndex(kFirstIndexSlots);
-    }
+    if (grown) installIndex(grown);
+    else if (index_) indexInsert(size_ - 1, HashKey(e->key));
     return *e;
 }
 
@@ -171,13 +178,24 @@ bool MapValue::remove(std::string_view key) {
 
 // --- index ---------------------------------------------------------------
 
-void MapValue::rebuildIndex(uint32_t slotCount) {
-    size_t bytes = (size_t{slotCount} + 1) * sizeof(Slot);
-    Slot* block = static_cast<Slot*>(std::calloc(1, bytes));
+MapValue::Slot* MapValue::indexFor(uint32_t keys) const {
+    uint32_t slotCount;
+    if (index_) {
+        if (uint64_t{keys} * 2 <= uint64_t{indexMask()} + 1) return nullptr;
+        slotCount = (indexMask() + 1) * 2;
+    } else {
+        if (keys <= kIndexThreshold) return nullptr;
+        slotCount = kFirstIndexSlots;
+    }
+    Slot* block = static_cast<Slot*>(std::calloc(size_t{slotCount} + 1, sizeof(Slot)));
     if (!block) throw std::bad_alloc();
+    block[0].positionPlusOne = slotCount - 1;
+    return block;
+}
+
+void MapValue::installIndex(Slot* block) noexcept {
     std::free(index_);
     index_ = block;
-    index_[0].positionPlusOne = slotCount - 1;
     for (uint32_t i = 0; i < size_; ++i) indexInsert(i, HashKey(entries_[i].key));
 }
 

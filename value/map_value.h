@@ -77,7 +77,11 @@ private:
     // Index maintenance; index_[0].positionPlusOne holds the slot mask.
     uint32_t indexMask() const noexcept { return index_[0].positionPlusOne; }
     Slot* slots() const noexcept { return index_ + 1; }
-    void rebuildIndex(uint32_t slotCount);
+    // A new, empty index for a map of keys keys when the current one (or
+    // none) is too small for them; null when it is not.
+    Slot* indexFor(uint32_t keys) const;
+    // Replaces the index by block and files every entry in it.
+    void installIndex(Slot* block) noexcept;
     void indexInsert(uint32_t position, uint32_t hash) noexcept;
     void indexErase(uint32_t position, uint32_t hash) noexcept;
     void indexShiftPositions(uint32_t from, int32_t delta) noexcept;

@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "value/fault_injection.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
 // A free slot is poisoned but for a moment while its link is read or written,
@@ -298,6 +300,7 @@ void Spill(ThreadCache& c, void* p) noexcept {
 }  // namespace
 
 void* NodePool::allocate() {
+    if (fault::ShouldFail()) throw std::bad_alloc();
     ThreadCache& c = tCache;
     if (c.loaded.head) return c.loaded.pop();
     if (!c.fresh.empty()) return c.fresh.take();

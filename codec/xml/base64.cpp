@@ -1,7 +1,7 @@
 #include "codec/xml/base64.h"
 
-#include <cassert>
 #include <cstdint>
+#include <utility>
 
 namespace zk {
 namespace {
@@ -149,8 +149,13 @@ int Base64DecodeBuffer(void* dst, size_t& dstLen, const char* src, size_t srcLen
 }
 
 bool Base64Encode(const ByteString& in, ByteString& out) {
-    assert(&in != &out);
     if (in.empty()) return false;
+    if (&in == &out) {  // the text is longer than the bytes: it cannot overwrite them
+        ByteString text;
+        Base64Encode(in, text);
+        out = std::move(text);
+        return true;
+    }
     size_t len = EncodedCapacity(in.size());
     char* dst = out.resizeForOverwrite(len);
     Base64EncodeBuffer(dst, len, in.data(), in.size());

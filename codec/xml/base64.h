@@ -28,8 +28,8 @@ int Base64EncodeBuffer(char* dst, size_t& dstLen, const void* src, size_t srcLen
 // nothing.
 int Base64DecodeBuffer(void* dst, size_t& dstLen, const char* src, size_t srcLen);
 
-// Returns false for an empty input, leaving out alone. in and out must be
-// different strings.
+// Returns false for an empty input, leaving out alone. in and out may be the
+// same string.
 bool Base64Encode(const ByteString& in, ByteString& out);
 
 // Returns false for an empty or invalid input, leaving out alone. in and out
