@@ -34,14 +34,16 @@ const char kHelp[] =
     "  -o, --output OUT      write to the file OUT, only if the conversion succeeds\n"
     "  --template FILE       binary input: the tree whose shape the record fills\n"
     "  --template-from FMT   the template's format; default: from FILE's extension\n"
-    "  --int-kind KIND       width of every Int of the template and of a tree written\n"
-    "                        as binary (of any tree, when given): int8, uint8, int16,\n"
-    "                        uint16, int32 (default), uint32, int64, uint64\n"
+    "  --int-kind KIND       one width for every Int of the tree and the template:\n"
+    "                        int8, uint8, int16, uint16, int32, uint32, int64,\n"
+    "                        uint64; a value that does not fit it is an error.\n"
+    "                        Default: each Int keeps the width its reader gave it\n"
+    "                        (JSON: numbers int64, booleans int32; none: int64)\n"
     "\n"
     "Formats (FMT is NAME or NAME:FLAG,FLAG...):\n"
     "  binary   .bin               be: big-endian\n"
     "  xml      .xml               free: free-form layout, compact: no line breaks,\n"
-    "                              gbk: GBK text (with free)\n"
+    "                              gbk: GBK text (free-form only)\n"
     "  bencode  .bencode .torrent\n"
     "  json     .json\n"
     "  http     .http              nobody: no body read or written\n"
@@ -61,8 +63,7 @@ struct Options {
 
 struct Plan {
     FormatSetting from, to, templateFrom;
-    int32_t intKind = ValueKind::Int32;
-    bool intKindGiven = false;
+    int32_t intKind = 0;  // 0: every Int keeps its own kind
 };
 
 int Usage(const std::string& message) {
@@ -149,8 +150,6 @@ int ResolveTo(const Options& opt, FormatSetting& to) {
         to.format = FormatId::DebugDump;
     }
     if (opt.command == "dump" && to.format != FormatId::DebugDump) return Usage("dump writes the dump format only");
-    if ((to.rootOptions & OptionFlags::XmlGbk) && !(to.rootOptions & OptionFlags::XmlFreeForm))
-        return Usage("xml:gbk needs xml:free");
     return -1;
 }
 
@@ -158,10 +157,8 @@ int MakePlan(const Options& opt, Plan& plan) {
     if (int status = ResolveFrom(opt, plan.from); status >= 0) return status;
     if (int status = ResolveTo(opt, plan.to); status >= 0) return status;
     if (int status = ResolveTemplateFrom(opt, plan.templateFrom); status >= 0) return status;
-    if (!opt.intKind.empty()) {
-        if (!ParseIntKind(opt.intKind, plan.intKind)) return Usage("unknown integer kind '" + opt.intKind + "'");
-        plan.intKindGiven = true;
-    }
+    if (!opt.intKind.empty() && !ParseIntKind(opt.intKind, plan.intKind))
+        return Usage("unknown integer kind '" + opt.intKind + "'");
     return -1;
 }
 
@@ -230,8 +227,10 @@ void SetRootOptions(DataNode& node, uint32_t bits) {
     node.setOption(bits, true);
 }
 
-// A binary record's shape: the template file read in its own format, with the
-// integer widths and list item shapes that no text format states.
+// A binary record's shape: the template file read in its own format, with
+// integer widths by the same rule as a tree written as binary, so that a
+// document is the template of its own record, and list item shapes. Its
+// values are only a shape: whether they fit does not matter.
 bool LoadTemplate(const Options& opt, const Plan& plan, DataNode& tree) {
     tree.setFormat(plan.templateFrom.format);
     SetRootOptions(tree, plan.templateFrom.rootOptions);
@@ -239,6 +238,22 @@ bool LoadTemplate(const Options& opt, const Plan& plan, DataNode& tree) {
     SetIntKinds(tree, plan.intKind);
     RepeatFirstItems(tree);
     return true;
+}
+
+// Settles the width of every Int before writing. A value its width cannot
+// carry would come back as another number, so it stops the conversion.
+bool SettleIntKinds(const Options& opt, const Plan& plan, DataNode& tree) {
+    if (plan.to.format != FormatId::Binary && !plan.intKind) return true;
+    uint32_t misfits = SetIntKinds(tree, plan.intKind);
+    if (!misfits) return true;
+    std::string path;
+    const DataNode* first = FindMisfit(tree, path);
+    std::string where = path.empty() ? "the root" : "at " + path;
+    std::fprintf(stderr, "zkdata: %s: error: %u %s not fit %s; the first is %s (%lld)\n", DisplayName(opt.input),
+                 misfits, misfits == 1 ? "integer does" : "integers do",
+                 plan.intKind ? IntKindName(plan.intKind) : "their kinds", where.c_str(),
+                 static_cast<long long>(first->num()));
+    return false;
 }
 
 int Convert(const Options& opt, const Plan& plan) {
@@ -254,12 +269,7 @@ int Convert(const Options& opt, const Plan& plan) {
                    (plan.to.rootOptions & OptionFlags::XmlFreeForm);
     SetRootOptions(tree, plan.to.rootOptions | (keepGbk ? uint32_t{OptionFlags::XmlGbk} : 0u));
     SetOptionsEverywhere(tree, plan.to.nodeOptions);
-    if (plan.to.format == FormatId::Binary || plan.intKindGiven) {
-        uint32_t misfits = SetIntKinds(tree, plan.intKind);
-        if (misfits && plan.to.format == FormatId::Binary)
-            std::fprintf(stderr, "zkdata: %s: warning: %u integers do not fit %s; only their low bits are written\n",
-                         DisplayName(opt.input), misfits, IntKindName(plan.intKind));
-    }
+    if (!SettleIntKinds(opt, plan, tree)) return kExitFailed;
     tree.setFormat(plan.to.format);
 
     OutputStream out;
