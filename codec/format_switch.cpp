@@ -33,9 +33,20 @@ uint32_t writeNode(const DataNode& node, OutputStream& out) {
     return write ? write(out, node) : err::BadArgument;
 }
 
+// Every reader but the binary one rebuilds its node from nothing. It builds
+// into a fresh node that takes over once the reader returns, success or not,
+// so the old tree lives until then: a failed allocation leaves the node as it
+// was, and input that lies inside the old tree stays readable.
 uint32_t readNode(DataNode& node, InputStream& in) {
     ReaderFn read = CodecFor(node.format()).read;
-    return read ? read(in, node) : err::BadArgument;
+    if (!read) return err::BadArgument;
+    if (node.format() == FormatId::Binary || in.failed()) return read(in, node);
+    DataNode fresh;
+    fresh.setFormat(node.format());
+    fresh.setOption(node.options(), true);
+    uint32_t code = read(in, fresh);
+    node.replaceWith(fresh);
+    return code;
 }
 
 uint32_t writeToBuffer(const DataNode& node, void* buf, uint32_t& size) {

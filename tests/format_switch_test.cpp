@@ -140,6 +140,40 @@ TEST(CallerBuffer, ReadEndingAtEndOfDataReportsNoPosition) {
     EXPECT_EQ(size, 0u);
 }
 
+// The old tree lives until the new one takes its place: a document may be
+// read from bytes that the node itself holds.
+TEST(CallerBuffer, ReadFromTheNodesOwnBytes) {
+    for (uint8_t format : {FormatId::Xml, FormatId::Bencode, FormatId::Json}) {
+        DataNode doc;
+        doc.setFormat(format);
+        doc.listAt(0).setStr("a string long enough to leave the inline bytes");
+        doc.listAt(1).setInt(2, ValueKind::Int32);
+        char text[512];
+        uint32_t size = sizeof text;
+        ASSERT_EQ(writeToBuffer(doc, text, size), err::Ok);
+
+        DataNode n;
+        n.setFormat(format);
+        n.setStr(std::string_view(text, size), ValueKind::Binary);
+        EXPECT_EQ(readFromBuffer(n, n.str().data(), size), err::Ok) << int(format);
+        EXPECT_TRUE(n.equals(doc)) << int(format);
+    }
+}
+
+// A failed read leaves what it read so far, and the options the reader set.
+TEST(CallerBuffer, FailedReadKeepsItsPartialTree) {
+    DataNode n;
+    n.setFormat(FormatId::Json);
+    n.setOption(0x80, true);
+    n.setStr("old");
+    uint32_t size = 7;
+    EXPECT_NE(readFromBuffer(n, "[1,2,x]", size), err::Ok);
+    ASSERT_TRUE(n.isList());
+    EXPECT_EQ(n.size(), 3u);  // a list keeps the item that failed
+    EXPECT_TRUE(n.hasOption(0x80));
+    EXPECT_EQ(n.format(), FormatId::Json);
+}
+
 TEST(LastError, PublishErrorIsPerThread) {
     PublishError(err::BufferTooSmall);
     EXPECT_EQ(GetLastError(), err::BufferTooSmall);

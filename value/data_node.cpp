@@ -223,6 +223,12 @@ void DataNode::moveFrom(DataNode& src) noexcept {
     if (!src.isNone()) takeFrom(src);
 }
 
+void DataNode::replaceWith(DataNode& src) noexcept {
+    if (&src == this) return;
+    reset();
+    takeFrom(src);
+}
+
 bool DataNode::equals(const DataNode& other) const { return TreeOps::equal(*this, other); }
 
 // A node that must change type first gets its new value built aside: the key

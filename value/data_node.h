@@ -95,6 +95,10 @@ public:
     // and options, as assign does. src must not lie inside this node's tree.
     void moveFrom(DataNode& src) noexcept;
     bool equals(const DataNode& other) const;
+    // Takes src's type, kind, format, options and value, all of them even
+    // when src is None; src becomes None. src must not lie inside this
+    // node's tree.
+    void replaceWith(DataNode& src) noexcept;
 
     void setOption(uint32_t mask, bool on) noexcept { options_ = on ? (options_ | mask) : (options_ & ~mask); }
     bool hasOption(uint32_t mask) const noexcept { return (options_ & mask) != 0; }
