@@ -123,6 +123,42 @@ void BM_MemoryFootprint(benchmark::State& state) {
     state.counters["sizeof_DataNode"] = sizeof(DataNode);
 }
 
+// A list copy's prototype is taken lazily: a chain of nested lists copies
+// in time linear in its depth, and a wide list costs one node per item.
+void BM_CopyDeepListChain(benchmark::State& state) {
+    DataNode chain;
+    DataNode* cur = &chain;
+    for (int64_t i = 0; i < state.range(0); ++i) cur = &cur->listAt(0);
+    cur->setInt(1, ValueKind::Int32);
+    for (auto _ : state) {
+        DataNode copy(chain);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+void BM_CopyWideList(benchmark::State& state) {
+    DataNode list;
+    for (int64_t i = 0; i < state.range(0); ++i) list.listAt(static_cast<uint32_t>(i)).setInt(i, ValueKind::Int32);
+    for (auto _ : state) {
+        DataNode copy(list);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+// Item 0 of a copy handed out for writing: the snapshot of one item.
+void BM_CopyThenEditFirstItem(benchmark::State& state) {
+    DataNode list;
+    for (int64_t i = 0; i < state.range(0); ++i) list.listAt(static_cast<uint32_t>(i)).setInt(i, ValueKind::Int32);
+    for (auto _ : state) {
+        DataNode copy(list);
+        copy.listAt(0).setInt(7, ValueKind::Int64);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+BENCHMARK(BM_CopyDeepListChain)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyWideList)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyThenEditFirstItem)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyTree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompareTrees)->Unit(benchmark::kMillisecond);
