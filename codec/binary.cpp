@@ -1,8 +1,10 @@
 #include "codec/binary.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "codec/error_codes.h"
@@ -218,6 +220,11 @@ inline Bytes Take(InputStream& in, size_t k) noexcept {
     return {nullptr, got.empty() ? err::NoData : err::StreamFailure};
 }
 
+bool Overlaps(std::string_view bytes, const ByteString& s) noexcept {
+    auto p = reinterpret_cast<uintptr_t>(bytes.data()), q = reinterpret_cast<uintptr_t>(s.data());
+    return p < q + s.capacity() + 1 && q < p + bytes.size();
+}
+
 class Reader {
 public:
     explicit Reader(bool swap) noexcept : swap_(swap) {}
@@ -272,10 +279,19 @@ uint32_t Reader::readStr(InputStream& in, DataNode& n) {
     std::string_view bytes = in.readView(len.value);
     if (bytes.size() < len.value) return err::StreamFailure;  // nothing allocated yet
     ByteString& s = n.asStr();
-    if (n.hasOption(OptionFlags::HexString))
+    if (!n.hasOption(OptionFlags::HexString)) {
+        s.assign(bytes.data(), bytes.size());  // safe when the bytes are s's own
+        return err::Ok;
+    }
+    if (!Overlaps(bytes, s)) {
         EncodeHex(bytes.data(), bytes.size(), s.resizeForOverwrite(bytes.size() * 2));
-    else
-        s.assign(bytes.data(), bytes.size());
+        return err::Ok;
+    }
+    // A record read from the very string it fills: the text is twice as long
+    // as the bytes, so it is spelled aside.
+    ByteString text;
+    EncodeHex(bytes.data(), bytes.size(), text.resizeForOverwrite(bytes.size() * 2));
+    s = std::move(text);
     return err::Ok;
 }
 

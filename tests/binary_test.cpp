@@ -305,6 +305,21 @@ TEST(BinaryRead, DeclaredCountCostsNothingAhead) {
     EXPECT_EQ(Write(t).bytes, U32(2) + B({4, 3}));
 }
 
+// A record may lie in the string it is read into.
+TEST(BinaryRead, RecordInsideTheStringItFills) {
+    DataNode hex = Str("", OptionFlags::HexString);
+    hex.setStr(U32(20) + std::string(20, '\xAB'), ValueKind::Binary);
+    EXPECT_EQ(ReadInto(hex, hex.str().view()).code, err::Ok);
+    std::string text;
+    for (int i = 0; i < 20; ++i) text += "ab";
+    EXPECT_EQ(hex.str().view(), text);
+
+    DataNode plain = Str("");
+    plain.setStr(U32(30) + std::string(30, 'x'), ValueKind::Binary);
+    EXPECT_EQ(ReadInto(plain, plain.str().view()).code, err::Ok);
+    EXPECT_EQ(plain.str().view(), std::string(30, 'x'));
+}
+
 // A copy's prototype is its source's first item as copied, whatever is done
 // to the copy's item 0 afterwards.
 TEST(BinaryRead, CopiedListReadsWithTheWidthsItWasCopiedWith) {
