@@ -123,15 +123,19 @@ TEST(XmlReaderTyped, WriterOutputRoundTrips) {
     inner.listAt(2).setInt(9, ValueKind::Int8);
     inner.listAt(0).setType(static_cast<int32_t>(NodeType::Map));
     inner.listAt(1).setType(static_cast<int32_t>(NodeType::List));
-    // CR LF in text comes back as LF; TAB, CR and LF in a key as spaces (one
-    // for CR LF): XML normalises line ends and attribute values.
-    tree.mapGet("a\tb\r\nc").setStr("x\r\ny");
+    // XML normalises line ends and attribute values, so CR in text and TAB,
+    // CR and LF in a key are written as character references: they come
+    // back as they were. Text XML cannot carry comes back through base64.
+    tree.mapGet("a\tb\r\nc\rd").setStr("x\r\ny\rz");
+    tree.mapGet("\x01\xFF").setStr("\x02\xC3", ValueKind::Text);
     for (uint32_t options : {0u, uint32_t(OptionFlags::XmlCompact)}) {
         DataNode back;
         ASSERT_EQ(Read(Written(tree, options), back).code, err::Ok);
         EXPECT_EQ(Show(back), R"({text:t"\xE4\xB8\xAD <&>'" \x09",bin:b"\x00\x01\xFE",ascii:t"plain",)"
-                              R"(big:-9223372036854775808,k<"&>':{inner:[{},[],9]},a b c:t"x\x0Ay"})");
+                              R"(big:-9223372036854775808,k<"&>':{inner:[{},[],9]},)"
+                              R"(a\x09b\x0D\x0Ac\x0Dd:t"x\x0D\x0Ay\x0Dz",\x01\xFF:b"\x02\xC3"})");
         EXPECT_EQ(back.mapGet("big").kind(), ValueKind::UInt64);
+        EXPECT_TRUE(back.equals(tree));
     }
 }
 
@@ -159,14 +163,41 @@ TEST(XmlReaderTyped, ElementText) {
         {R"(<zk_data type="map"><item key="a"><zk_data type="int">1</zk_data>)"
          R"(<zk_data type="str">x</zk_data></item></zk_data>)",
          R"(t"x")"},
-        // The inner start fails, but its end pops the root and completes.
-        {R"(<zk_data type="int"><zk_data type="bad"/></zk_data>)", "0"},
     });
     const std::string doc = R"(<zk_data type="map"><zk_data type="int">5</zk_data>)";
     DataNode n;
     Result r = Read(doc + "</zk_data>", n);
     EXPECT_EQ(Show(n), "5");
     EXPECT_EQ(r.consumed, doc.size());  // the inner end tag ended the reading
+}
+
+// The first failure is the result. The parser still delivers the rest of
+// the event it stopped in (the end of an empty-element tag), which used to
+// pop the root and complete the reading with 0, or to go on changing the
+// tree; now it does neither, and the stream is left at its start.
+TEST(XmlReaderTyped, AFailureIsFinal) {
+    ExpectReads({
+        {R"(<zk_data type="int"><zk_data type="bad"/></zk_data>)", "0", err::Unsupported},
+        {R"(<zk_data type="int"><zk_data/>)", "0", err::Unsupported},
+        {R"(<zk_data type="str">ab<zk_data/></zk_data>)", R"(t"")", err::Unsupported},
+        {R"(<zk_data type="map"><item key="a"><zk_data type="int">1</zk_data><zk_data type="x"/></item></zk_data>)",
+         "{a:1}", err::Unsupported},
+        {R"(<zk_data type="list"><zk_data/></zk_data>)", "[none]", err::Unsupported},
+        {R"(<zk_data type="int"><item key="a"/></zk_data>)", "0", err::XmlItemNotInMap},
+        {R"(<zk_data type="int"><x/></zk_data>)", "0", err::XmlUnknownElement},
+        {R"(<zk_data type="map"><item/></zk_data>)", "{}", err::XmlItemWithoutKey},
+    });
+    // Directly: a later stop, of another code or of success, keeps the first.
+    for (uint32_t later : {err::Ok, err::XmlParse}) {
+        DataNode n;
+        XmlReadState state(n, false);
+        state.parser = XML_ParserCreate(nullptr);
+        state.StopReading(err::XmlItemWithoutKey);
+        state.StopReading(later);
+        EXPECT_EQ(state.errorCode, err::XmlItemWithoutKey);
+        EXPECT_EQ(state.consumed, 0u);
+        XML_ParserFree(state.parser);
+    }
 }
 
 TEST(XmlReaderTyped, Errors) {

@@ -88,9 +88,14 @@ TEST(XmlWriterTyped, StringsAreEscapedOrBase64ByKind) {
         const char* body;
     } cases[] = {
         {R"(<>&'")", text, R"(<zk_data type="str">&lt;&gt;&amp;&apos;&quot;</zk_data>)"},
-        // Text keeps high bytes, line breaks and even control bytes (such a
-        // document is not well-formed, by design).
-        {"\xE4\xB8\xAD\r\n\t\x01", text, "<zk_data type=\"str\">\xE4\xB8\xAD\r\n\t\x01</zk_data>"},
+        // Text keeps UTF-8, TAB and LF; CR is a reference, since a parser
+        // reads a CR as LF.
+        {"\xE4\xB8\xAD\r\n\t\x7F\xC2\x85", text, "<zk_data type=\"str\">\xE4\xB8\xAD&#13;\n\t\x7F\xC2\x85</zk_data>"},
+        // What XML cannot carry at all sends text to base64 too: a control
+        // byte, ill-formed UTF-8, U+FFFF.
+        {"\xE4\xB8\xAD\r\n\t\x01", text, R"(<zk_data type="str" encoding="base64">5LitDQoJAQ==</zk_data>)"},
+        {"\xC3(", text, R"(<zk_data type="str" encoding="base64">wyg=</zk_data>)"},
+        {"\xEF\xBF\xBF", text, R"(<zk_data type="str" encoding="base64">77+/</zk_data>)"},
         {"ab\n", bin, R"(<zk_data type="str" encoding="base64">YWIK</zk_data>)"},
         {"a\x80", none, R"(<zk_data type="str" encoding="base64">YYA=</zk_data>)"},
         {"a<\x7F~ ", bin, "<zk_data type=\"str\">a&lt;\x7F~ </zk_data>"},  // 0x20..0x7F: escaped
@@ -120,12 +125,16 @@ TEST(XmlWriterTyped, IntsContainersAndKeys) {
     n.setType(static_cast<int32_t>(NodeType::List));
     EXPECT_EQ(Write(n).bytes, kDecl + "\r\n<zk_data type=\"list\">\r\n</zk_data>");
 
-    // Keys are escaped, never base64; order is insertion order.
+    // Keys are escaped, with TAB, LF and CR as references (an attribute
+    // value turns them into spaces); a key XML cannot carry goes in base64.
+    // Order is insertion order.
     n.reset();
     n.mapGet("z\"<\x80\t").setType(static_cast<int32_t>(NodeType::Map));
     n.mapGet("a").setInt(1, ValueKind::Int8);
-    EXPECT_EQ(Body(n), "<zk_data type=\"map\"><item key=\"z&quot;&lt;\x80\t\"><zk_data type=\"map\"></zk_data></item>"
-                       "<item key=\"a\"><zk_data type=\"int\">1</zk_data></item></zk_data>");
+    n.mapGet("\t\n\r'\xE4\xB8\xAD").setInt(2, ValueKind::Int8);
+    EXPECT_EQ(Body(n), "<zk_data type=\"map\"><item key=\"eiI8gAk=\" encoding=\"base64\"><zk_data type=\"map\"></zk_data>"
+                       "</item><item key=\"a\"><zk_data type=\"int\">1</zk_data></item><item key=\"&#9;&#10;&#13;&apos;"
+                       "\xE4\xB8\xAD\"><zk_data type=\"int\">2</zk_data></item></zk_data>");
 }
 
 TEST(XmlWriterErrors, CodesAndWhatStaysWritten) {
@@ -180,33 +189,33 @@ TEST(XmlWriterFreeForm, ElementsAttributesAndValues) {
     DataNode& r = n.mapGet("r");
     r.mapGet("i").setInt(-7, ValueKind::UInt16);
     r.mapGet("e").setStr("", ValueKind::Binary);
-    r.mapGet("b").setStr("a]]>b\x01", ValueKind::Binary);                  // CDATA: bytes unchanged
-    r.mapGet("t").setStr(std::string_view("a<b\0c", 5), ValueKind::Text);  // up to the zero byte
+    r.mapGet("b").setStr("a<]]b\t\n", ValueKind::Binary);  // CDATA: bytes unchanged
+    r.mapGet("t").setStr("a<b\r\n\t", ValueKind::Text);
     r.mapGet("u").setStr("'", ValueKind::Unspecified);
     r.mapGet("x").setStr("v");
-    r.mapGet("x@").mapGet("a").setStr("<&\">");  // after its element, written with it
+    r.mapGet("x@").mapGet("a").setStr("<&\">\t\n\r");  // after its element, written with it
     r.mapGet("x@").mapGet("n").setInt(-2, ValueKind::Int32);
     r.mapGet("only@").mapGet("k").setStr("1");  // attributes without an element
-    r.mapGet("a&b\xD6").setStr("raw");           // names are written as the keys hold them
+    r.mapGet("\xE4\xB8\xAD:_.-9").setStr("raw");  // names are written as the keys hold them
     EXPECT_EQ(Body(n, OptionFlags::XmlFreeForm),
-              "<r><i>-7</i><e/><b><![CDATA[a]]>b\x01]]></b><t>a&lt;b</t><u>&apos;</u>"
-              R"(<x a="&lt;&amp;&quot;&gt;" n="-2">v</x><only k="1"/>)"
-              "<a&b\xD6>raw</a&b\xD6></r>");
+              "<r><i>-7</i><e/><b><![CDATA[a<]]b\t\n]]></b><t>a&lt;b&#13;\n\t</t><u>&apos;</u>"
+              R"(<x a="&lt;&amp;&quot;&gt;&#9;&#10;&#13;" n="-2">v</x><only k="1"/>)"
+              "<\xE4\xB8\xAD:_.-9>raw</\xE4\xB8\xAD:_.-9></r>");
 }
 
-// A value ends at its first zero byte, found in the same pass as the bytes
-// to replace: before, between and after them, in and past the first 16 bytes.
-TEST(XmlWriterFreeForm, ValueEndsAtItsFirstZeroByteAnywhere) {
+// A zero byte has no form in XML: a value holding one anywhere, before,
+// between and after the bytes to replace, in and past the first 16 bytes, is
+// refused (it used to be cut there).
+TEST(XmlWriterFreeForm, AZeroByteAnywhereIsRefused) {
     const std::string text = "ab<cdefghijklmn&opqrstuvwxyz0123456789>";
     for (size_t zero = 0; zero < text.size(); ++zero) {
         std::string value = text;
         value[zero] = '\0';
-        DataNode n;
-        n.mapGet("t").setStr(value, ValueKind::Text);
-        std::string expected;
-        for (char c : text.substr(0, zero))
-            expected += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-        EXPECT_EQ(Body(n, OptionFlags::XmlFreeForm), "<t>" + expected + "</t>") << zero;
+        for (bool attribute : {false, true}) {
+            DataNode n;
+            (attribute ? n.mapGet("t@").mapGet("a") : n.mapGet("t")).setStr(value, ValueKind::Text);
+            EXPECT_EQ(Write(n, OptionFlags::XmlFreeForm).code, err::Unsupported) << zero << attribute;
+        }
     }
 }
 
@@ -261,14 +270,19 @@ TEST(XmlWriterFreeForm, ErrorsStopWhereTheyArise) {
 
 TEST(XmlWriterFreeForm, GbkConvertsTextAndAttributeValuesOnly) {
     DataNode n;
-    n.mapGet("r@").mapGet("a").setStr("\xE4\xB8\xAD");                  // 中
-    n.mapGet("r").mapGet("t").setStr("\xE6\x96\x87<");                   // 文<
-    n.mapGet("r").mapGet("c").setStr("\xE4\xB8\xAD", ValueKind::Binary);  // CDATA: unchanged
-    n.mapGet("r").mapGet("\xE5\x90\x8D").setStr("x");                    // name: unchanged
-    Written w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlGbk | OptionFlags::XmlCompact);
+    n.mapGet("r@").mapGet("a").setStr("\xE4\xB8\xAD");              // 中
+    n.mapGet("r").mapGet("t").setStr("\xE6\x96\x87<");               // 文<
+    n.mapGet("r").mapGet("c").setStr("a]b", ValueKind::Binary);       // CDATA: unchanged
+    n.mapGet("r").mapGet("d").setStr("\xE4\xB8\xAD", ValueKind::Binary);  // not ASCII: as text
+    const uint32_t gbk = OptionFlags::XmlFreeForm | OptionFlags::XmlGbk | OptionFlags::XmlCompact;
+    Written w = Write(n, gbk);
     EXPECT_EQ(w.code, err::Ok);
     EXPECT_EQ(w.bytes, "<?xml version=\"1.0\" encoding=\"gbk\"?><r a=\"\xD6\xD0\"><t>\xCE\xC4&lt;</t>"
-                       "<c><![CDATA[\xE4\xB8\xAD]]></c><\xE5\x90\x8D>x</\xE5\x90\x8D></r>");
+                       "<c><![CDATA[a]b]]></c><d>\xD6\xD0</d></r>");
+    // Names are written unconverted, and the reader returns a GBK
+    // document's names in UTF-8: a name beyond ASCII cannot come back.
+    n.mapGet("r").mapGet("\xE5\x90\x8D").setStr("x");
+    EXPECT_EQ(Write(n, gbk).code, err::Unsupported);
 }
 
 TEST(XmlEscape, InPlaceAndValueForms) {
@@ -278,8 +292,8 @@ TEST(XmlEscape, InPlaceAndValueForms) {
         const char* out;
         bool base64;
     } cases[] = {
-        {true, "a<b", "a&lt;b", false}, {true, "\x01", "\x01", false}, {false, "\x01", "AQ==", true},
-        {false, "", "", false},         {false, "x&\x7F", "x&amp;\x7F", false},
+        {true, "a<b", "a&lt;b", false}, {true, "\x01", "AQ==", true},        {false, "\x01", "AQ==", true},
+        {false, "", "", false},         {false, "x&\x7F", "x&amp;\x7F", false}, {true, "a\rb", "a&#13;b", false},
     };
     for (const Case& c : cases) {
         ByteString s(c.in);
@@ -292,33 +306,57 @@ TEST(XmlEscape, InPlaceAndValueForms) {
     EXPECT_EQ(EscapeXmlValue("\xE4\xB8\xAD&", false), "\xE4\xB8\xAD&amp;");
     EXPECT_EQ(EscapeXmlValue("\xE4\xB8\xAD&", true), "\xD6\xD0&amp;");
     EXPECT_EQ(EscapeXmlValue(nullptr, true), "");
+    // What the writer refuses escapes to nothing.
+    EXPECT_EQ(EscapeXmlValue("a\x01", false), "");
+    EXPECT_EQ(EscapeXmlValue("\xF0\x9F\x98\x80", true), "");  // no GBK form
 }
 
-// Every special byte at every offset of strings long enough for the writer's
-// wide scan, against a byte-by-byte replacement.
-TEST(XmlEscape, EverySpecialAtEveryOffset) {
-    auto reference = [](const std::string& in) {
+// Every byte the escape pass stops at, at every offset of strings of every
+// length the wide scan treats apart (short forms, whole blocks, overlapping
+// tails), against a byte-by-byte reference: in element text and in an
+// attribute value, with a second one close behind, and for a refusal, with
+// the refused byte anywhere.
+TEST(XmlEscape, EveryStopAtEveryOffset) {
+    auto reference = [](const std::string& in, bool attribute, bool& refused) {
         std::string out;
-        for (char c : in) {
+        refused = false;
+        for (size_t i = 0; i < in.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(in[i]);
             switch (c) {
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '&': out += "&amp;"; break;
             case '\'': out += "&apos;"; break;
             case '"': out += "&quot;"; break;
-            default: out += c;
+            case '\r': out += "&#13;"; break;
+            case '\t': out += attribute ? "&#9;" : "\t"; break;
+            case '\n': out += attribute ? "&#10;" : "\n"; break;
+            default:
+                if (c < 0x20 || c == 0xFF) refused = true;
+                out += static_cast<char>(c);
             }
         }
         return out;
     };
-    for (char special : std::string("<>&'\"")) {
-        for (size_t length : {1, 15, 16, 17, 31, 32, 33, 70}) {
+    const std::string stops = std::string("<>&'\"\r\t\n\x01\xFF", 10);
+    for (char stop : stops) {
+        for (size_t length = 1; length <= 40; ++length) {
             for (size_t at = 0; at < length; ++at) {
                 std::string in(length, 'x');
-                for (size_t i = 0; i < length; ++i) in[i] = "ab0;= \x7F\xC3"[i % 8];
-                in[at] = special;
-                if (at + 3 < length) in[at + 3] = special;  // a second one close behind
-                EXPECT_EQ(EscapeXmlValue(in.c_str(), false).view(), reference(in)) << length << " " << at;
+                for (size_t i = 0; i < length; ++i) in[i] = "ab0;= \x7F~"[i % 8];
+                in[at] = stop;
+                if (at + 3 < length) in[at + 3] = stop;
+                for (bool attribute : {false, true}) {
+                    bool refused;
+                    std::string expected = reference(in, attribute, refused);
+                    DataNode n;
+                    (attribute ? n.mapGet("t@").mapGet("a") : n.mapGet("t")).setStr(in, ValueKind::Text);
+                    Written w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
+                    ASSERT_EQ(w.code, refused ? err::Unsupported : err::Ok) << length << " " << at;
+                    if (refused) continue;
+                    std::string body = attribute ? "<t a=\"" + expected + "\"/>" : "<t>" + expected + "</t>";
+                    ASSERT_EQ(w.bytes, kDecl + body) << length << " " << at << " " << attribute;
+                }
             }
         }
     }

@@ -124,7 +124,7 @@ private:
     // document leaves no half-made entry behind.
     bool roomForChild() {
         if (s_.stack.size() <= kMaxDepth) return true;
-        s_.Abandon(err::XmlParse);
+        s_.StopReading(err::XmlParse);
         return false;
     }
 
@@ -263,23 +263,23 @@ void Guarded(void* data, Body body) {
         body(s);
     } catch (...) {
         s.exception = std::current_exception();
-        s.Abandon(err::XmlParse);
+        s.StopReading(err::XmlParse);
     }
 }
 
 }  // namespace
 
+// A failure is final: the parser may still deliver the rest of the event it
+// stopped in (the end of an empty-element tag after its start), and that
+// must neither turn the failure into a success nor replace its code, nor
+// change the tree any further.
 void XmlReadState::StopReading(uint32_t code) {
+    if (abandoned) return;
     errorCode = code;
     stopped = true;
-    if (code == err::Ok)
-        consumed = static_cast<size_t>(XML_GetCurrentByteIndex(parser) + XML_GetCurrentByteCount(parser));
+    abandoned = code != err::Ok;
+    consumed = abandoned ? 0 : static_cast<size_t>(XML_GetCurrentByteIndex(parser) + XML_GetCurrentByteCount(parser));
     XML_StopParser(parser, XML_FALSE);
-}
-
-void XmlReadState::Abandon(uint32_t code) {
-    StopReading(code);
-    abandoned = true;
 }
 
 void XMLCALL OnStartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
@@ -323,7 +323,7 @@ void XMLCALL OnXmlDecl(void* data, const XML_Char*, const XML_Char* encoding, in
 void XMLCALL OnEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                           const XML_Char*, const XML_Char*, const XML_Char*) {
     XmlReadState& s = State(data);
-    if (!s.abandoned && ++s.entityDeclarations > kMaxEntityDeclarations) s.Abandon(err::XmlParse);
+    if (!s.abandoned && ++s.entityDeclarations > kMaxEntityDeclarations) s.StopReading(err::XmlParse);
 }
 
 int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {

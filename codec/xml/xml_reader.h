@@ -40,11 +40,11 @@ struct XmlReadState {
     virtual ~XmlReadState() = default;
 
     // Records code and stops the parser for good; code 0 (the root ended)
-    // also records the offset just past the event being handled.
+    // also records the offset just past the event being handled. The first
+    // failure is final: later stops keep its code, callbacks return at once
+    // (the rest of an empty-element tag still arrives after a stop), and
+    // consumed stays 0.
     void StopReading(uint32_t code);
-    // A stop that no later event may overwrite: once set, callbacks return
-    // at once (the rest of an empty-element tag still arrives after a stop).
-    void Abandon(uint32_t code);
 
     XML_Parser parser = nullptr;
     ByteString text;         // character data since the last tag event
@@ -56,8 +56,9 @@ struct XmlReadState {
     bool stopped = false;
     size_t consumed = 0;     // size_t: documents past 2 GiB report correctly
     bool freeForm = false;
-    // Beyond the parser's needs: safety bounds and errors from callbacks,
-    // which must not unwind through expat's C frames.
+    // Beyond the parser's needs: a failure has been recorded (see
+    // StopReading), safety bounds, and errors from callbacks, which must not
+    // unwind through expat's C frames.
     bool abandoned = false;
     uint32_t entityDeclarations = 0;
     std::exception_ptr exception;

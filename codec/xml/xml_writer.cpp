@@ -1,85 +1,161 @@
 #include "codec/xml/xml_writer.h"
 
-#include <cstring>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "codec/xml/base64.h"
-#include "codec/xml/text_convert.h"
+#include "codec/xml/xml_chars.h"
+#include "codec/xml/xml_scan.h"
 
 namespace zk {
 namespace {
 
 using namespace std::string_view_literals;
 
-// One table lookup per byte decides whether it is copied or replaced, which
-// keeps the common run of plain bytes a tight loop.
-struct EscapeTable {
-    uint8_t entity[256] = {};
-    constexpr EscapeTable() {
-        entity[static_cast<uint8_t>('<')] = 1;
-        entity[static_cast<uint8_t>('>')] = 2;
-        entity[static_cast<uint8_t>('&')] = 3;
-        entity[static_cast<uint8_t>('\'')] = 4;
-        entity[static_cast<uint8_t>('"')] = 5;
+// What a byte below 0x80 becomes where the escape pass stops at it. CR is a
+// character reference everywhere, since the parser turns a CR it reads into
+// LF; TAB and LF are references only in attribute values, which the parser
+// turns into spaces. The other controls have no form at all in XML 1.0.
+enum Action : uint8_t { Plain, Lt, Gt, Amp, Apos, Quot, CrRef, TabRef, LfRef, Copy, Refuse };
+constexpr std::string_view kReplacements[] = {{}, "&lt;", "&gt;", "&amp;", "&apos;", "&quot;", "&#13;", "&#9;", "&#10;"};
+
+// Element text, or an attribute value between double quotes.
+enum class Place { Text, Attribute };
+
+struct Actions {
+    uint8_t of[128] = {};
+    constexpr explicit Actions(Place place) {
+        for (int c = 0; c < 0x20; ++c) of[c] = Refuse;
+        of[static_cast<uint8_t>('<')] = Lt;
+        of[static_cast<uint8_t>('>')] = Gt;
+        of[static_cast<uint8_t>('&')] = Amp;
+        of[static_cast<uint8_t>('\'')] = Apos;
+        of[static_cast<uint8_t>('"')] = Quot;
+        of[static_cast<uint8_t>('\r')] = CrRef;
+        of[static_cast<uint8_t>('\t')] = place == Place::Text ? Copy : TabRef;
+        of[static_cast<uint8_t>('\n')] = place == Place::Text ? Copy : LfRef;
     }
 };
-constexpr EscapeTable kEscape;
-constexpr std::string_view kEntities[] = {{}, "&lt;", "&gt;", "&amp;", "&apos;", "&quot;"};
+constexpr Actions kTextActions(Place::Text), kAttributeActions(Place::Attribute);
 
 inline void Append(OutputStream& out, const char* p, size_t n) { out.write(p, n); }
 inline void Append(ByteString& out, const char* p, size_t n) { out.append(p, n); }
 
-// The length of the leading run of s that needs no replacement. Sixteen
-// bytes at a time where SSE2 is there (every x86-64): text is mostly such
-// runs, and the table loop takes one byte at a time.
-template <bool kStopAtZero>
-size_t PlainRun(const char* s, size_t n) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>'), amp = _mm_set1_epi8('&');
-    const __m128i apos = _mm_set1_epi8('\''), quot = _mm_set1_epi8('"');
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
-                                   _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, apos)),
-                                                _mm_cmpeq_epi8(v, quot)));
-        if (kStopAtZero) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_setzero_si128()));
-        if (int mask = _mm_movemask_epi8(hit)) return i + static_cast<size_t>(__builtin_ctz(mask));
-    }
-#endif
-    while (i < n && !kEscape.entity[static_cast<uint8_t>(s[i])] && !(kStopAtZero && s[i] == 0)) ++i;
-    return i;
+// The length of the leading run of s that is copied as it is: bytes from
+// 0x20 up other than the five replacements, and, when kCheckUtf8, below
+// 0x80 only (the bytes above are then checked one character at a time).
+template <bool kCheckUtf8>
+inline size_t PlainRun(const char* s, size_t n) {
+    using namespace xml_scan;
+    return FindFirst(
+        s, n,
+        [](Bytes v) {
+            Bytes hit = Or(Or(Equal(v, '<'), Equal(v, '>')), Or(Or(Equal(v, '&'), Equal(v, '\'')), Equal(v, '"')));
+            return Or(hit, kCheckUtf8 ? ControlOrHigh(v) : Control(v));
+        },
+        [](unsigned char c) { return c < 0x80 ? kTextActions.of[c] != Plain : kCheckUtf8; });
 }
 
-// The five replacements; every other byte (CR, LF, TAB, 0x80 and up) is
-// copied as it is. One core serves the stream and the in-place forms.
-template <bool kStopAtZero = false, class Sink>
-void AppendEscaped(Sink& out, std::string_view s) {
+// The end of the run of characters from U+0080 up at p, or null when one of
+// them is not well-formed UTF-8 of a character XML allows.
+const char* Utf8Run(const char* p, const char* end) {
+    while (p < end && static_cast<unsigned char>(*p) >= 0x80) {
+        size_t len = XmlUtf8CharLength(p, static_cast<size_t>(end - p));
+        if (!len) return nullptr;
+        p += len;
+    }
+    return p;
+}
+
+// Writes s as XML character data of its place, validating in the same pass;
+// false at the first byte XML cannot carry (what was appended stays). Without
+// kCheckUtf8 the bytes from 0x80 up were checked before, or are GBK checked
+// by their conversion. One core serves the stream and the in-place forms.
+template <Place kPlace, bool kCheckUtf8, class Sink>
+bool AppendEscaped(Sink& out, std::string_view s) {
+    const Actions& actions = kPlace == Place::Text ? kTextActions : kAttributeActions;
     const char* p = s.data();
     const char* end = p + s.size();
-    while (p < end) {
-        size_t run = PlainRun<kStopAtZero>(p, static_cast<size_t>(end - p));
+    for (;;) {
+        size_t run = PlainRun<kCheckUtf8>(p, static_cast<size_t>(end - p));
         Append(out, p, run);
         p += run;
-        if (p == end || (kStopAtZero && *p == 0)) break;
-        std::string_view entity = kEntities[kEscape.entity[static_cast<uint8_t>(*p++)]];
-        Append(out, entity.data(), entity.size());
+        if (p == end) return true;
+        if (kCheckUtf8 && static_cast<unsigned char>(*p) >= 0x80) {
+            const char* high = p;
+            if (!(p = Utf8Run(p, end))) return false;
+            Append(out, high, static_cast<size_t>(p - high));
+            continue;
+        }
+        uint8_t action = actions.of[static_cast<uint8_t>(*p)];
+        if (action == Refuse) return false;
+        std::string_view replacement = action == Copy ? std::string_view(p, 1) : kReplacements[action];
+        Append(out, replacement.data(), replacement.size());
+        ++p;
     }
 }
 
-// Bytes below 0x20 are no XML characters, and from 0x80 up the bytes of a
-// string not marked as text need not be UTF-8: either sends the whole string
-// to base64. 0x7F is kept.
-bool NeedsBase64(std::string_view s) {
-    for (unsigned char c : s)
-        if (static_cast<unsigned char>(c - 0x20) >= 0x60) return true;
-    return false;
+// A free-form value: UTF-8 checked on the way, or converted to GBK when the
+// reader gets exactly these bytes back from the GBK form.
+template <Place kPlace, class Sink>
+bool AppendValue(Sink& out, std::string_view s, bool gbk) {
+    if (!gbk) return AppendEscaped<kPlace, true>(out, s);
+    ByteString converted;
+    return Utf8ToGbkExactly(s, converted) && AppendEscaped<kPlace, false>(out, converted.view());
+}
+
+// How the typed layout writes a string: its leading run that is copied as it
+// is, and whether it goes in base64 instead. Binary and unspecified strings
+// need not be text, so any byte outside 0x20..0x7F sends them to base64 (0x7F
+// is kept); text goes there only with what XML cannot carry at all: controls
+// other than TAB, LF and CR, ill-formed UTF-8, U+FFFE and U+FFFF. The scan
+// for the plain run settles most strings, which are plain throughout.
+struct TypedForm {
+    size_t plain;
+    bool base64;
+};
+
+TypedForm TypedFormOf(std::string_view s, bool asText) {
+    size_t plain = PlainRun<true>(s.data(), s.size());
+    if (plain == s.size()) return {plain, false};
+    std::string_view rest = s.substr(plain);
+    return {plain, asText ? !IsXmlText(rest) : XmlAsciiRun(rest.data(), rest.size()) != rest.size()};
+}
+
+// The escaped form of s whose first plain bytes need no look.
+template <Place kPlace, class Sink>
+void AppendTyped(Sink& out, std::string_view s, size_t plain) {
+    Append(out, s.data(), plain);
+    if (plain != s.size()) AppendEscaped<kPlace, false>(out, s.substr(plain));
+}
+
+// A CDATA section carries bytes unchanged when they are XML text without CR
+// (the parser turns it into LF there too) and without "]]>", which would end
+// the section early; in a GBK document, where CDATA is written unconverted
+// and read as GBK, only ASCII does.
+[[gnu::noinline]] bool CdataCarries(std::string_view s, bool gbk) {
+    using namespace xml_scan;
+    const char* p = s.data();
+    const char* end = p + s.size();
+    for (;;) {
+        p += FindFirst(
+            p, static_cast<size_t>(end - p), [](Bytes v) { return Or(ControlOrHigh(v), Equal(v, ']')); },
+            [](unsigned char c) { return c < 0x20 || c >= 0x80 || c == ']'; });
+        if (p == end) return true;
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == ']') {
+            if (end - p >= 3 && p[1] == ']' && p[2] == '>') return false;
+            ++p;
+        } else if (c < 0x20) {
+            if (c != '\t' && c != '\n') return false;
+            ++p;
+        } else {
+            size_t len = gbk ? 0 : XmlUtf8CharLength(p, static_cast<size_t>(end - p));
+            if (!len) return false;
+            p += len;
+        }
+    }
 }
 
 // Encodes in blocks of whole 3-byte groups, so the text equals the base64 of
@@ -96,14 +172,9 @@ bool NeedsBase64(std::string_view s) {
     }
 }
 
-// The free-form text of a value: up to its first zero byte, GBK on request.
-[[gnu::noinline]] void WriteValue(OutputStream& out, std::string_view s, bool gbk) {
-    if (!gbk) return AppendEscaped<true>(out, s);
-    if (const void* zero = std::memchr(s.data(), 0, s.size()))
-        s = s.substr(0, static_cast<const char*>(zero) - s.data());
-    ByteString converted;
-    Utf8ToGbk(s.data(), s.size(), converted);
-    AppendEscaped(out, converted.view());
+// The free-form text of a value; false when XML cannot carry it.
+[[gnu::noinline]] bool WriteValue(OutputStream& out, std::string_view s, bool gbk, Place place) {
+    return place == Place::Text ? AppendValue<Place::Text>(out, s, gbk) : AppendValue<Place::Attribute>(out, s, gbk);
 }
 
 bool IsAttributeKey(std::string_view key) { return !key.empty() && key.back() == '@'; }
@@ -144,6 +215,8 @@ public:
 
     // depth counts the calls above this one, which bounds the recursion;
     // levels alone do not (a free-form list writes its items at its own level).
+    uint32_t roots() const { return roots_; }
+
     uint32_t node(const DataNode& n, int level, uint32_t depth) {
         if (out_.failed() || (gbk_ && !freeForm_)) return err::BadArgument;
         if (depth > kMaxDepth) return err::Unsupported;
@@ -202,17 +275,19 @@ private:
         if (!map.empty() && depth >= kMaxDepth) return err::Unsupported;
         // Attribute keys are rare; knowing there are none spares lookups.
         bool attributeKeys = HasAttributeKeys(map);
-        int written = 0;
         for (const MapValue::Entry& e : map) {
             if (attributeKeys && WrittenWithItsElement(map, e.key)) continue;
-            if (level == 0 && ++written > 1) return err::XmlManyRoots;
+            // A document has one root element, whether the root map or the
+            // items of a root list hold them.
+            if (level == 0 && ++roots_ > 1) return err::XmlManyRoots;
             Opened opened = OpenElement(map, e, level, attributeKeys);
             if (!opened.descend) {
                 if (opened.code) return opened.code;
                 continue;
             }
+            size_t content = out_.size();
             if (uint32_t code = node(*e.child, level + 1, depth + 1)) return code;
-            EndTag(e.key, level);
+            EndTag(e.key, level, out_.size() != content);
         }
         return err::Ok;
     }
@@ -236,6 +311,7 @@ private:
         std::string_view key = e.key.view();
         bool isAttributes = IsAttributeKey(key);
         std::string_view name = isAttributes ? key.substr(0, key.size() - 1) : key;
+        if (!IsXmlName(name, gbk_)) return {err::Unsupported, false};
         const NodeRef* attributes = isAttributes ? &e.child : attributeKeys ? FindAttributes(map, name) : nullptr;
         LineStart(out_, compact_, level);
         out_.write("<"sv);
@@ -257,14 +333,16 @@ private:
         } else if (v.str().empty()) {
             out_.write("/>"sv);
             return {err::Ok, false};
-        } else if (v.kind() == ValueKind::Binary) {
-            // Bytes go in unchanged, "]]>" included: CDATA has no escape.
+        } else if (v.kind() == ValueKind::Binary && CdataCarries(v.str().view(), gbk_)) {
             out_.write("><![CDATA["sv);
             out_.write(v.str().view());
             out_.write("]]>"sv);
         } else {
+            // Binary bytes that one CDATA section cannot hold as they are
+            // go as text, which every reader gets back whole; a section split
+            // around "]]>" would reach a reader keeping one section in part.
             out_.write(">"sv);
-            WriteValue(out_, v.str().view(), gbk_);
+            if (!WriteValue(out_, v.str().view(), gbk_, Place::Text)) return {err::Unsupported, false};
         }
         out_.write("</"sv);
         out_.writeShort(name);
@@ -272,8 +350,10 @@ private:
         return {err::Ok, false};
     }
 
-    [[gnu::noinline]] void EndTag(const ByteString& name, int level) {
-        LineStart(out_, compact_, level);
+    // An element whose list or map wrote nothing gets no line break inside:
+    // it reads back as the empty string, not as that white space.
+    [[gnu::noinline]] void EndTag(const ByteString& name, int level, bool content) {
+        if (content) LineStart(out_, compact_, level);
         out_.write("</"sv);
         out_.writeShort(name.view());
         out_.write(">"sv);
@@ -296,12 +376,13 @@ private:
     [[gnu::noinline]] void TypedStr(const DataNode& n, int level) {
         std::string_view s = n.str().view();
         LineStart(out_, compact_, level);
-        if (n.kind() != ValueKind::Text && NeedsBase64(s)) {
+        TypedForm form = TypedFormOf(s, n.kind() == ValueKind::Text);
+        if (form.base64) {
             out_.write(R"(<zk_data type="str" encoding="base64">)"sv);
             WriteBase64(out_, s);
         } else {
             out_.write(R"(<zk_data type="str">)"sv);
-            AppendEscaped(out_, s);
+            AppendTyped<Place::Text>(out_, s, form.plain);
         }
         out_.write("</zk_data>"sv);
     }
@@ -309,12 +390,20 @@ private:
     [[gnu::noinline]] void ItemStart(const ByteString& key, int level) {
         LineStart(out_, compact_, level);
         out_.write(R"(<item key=")"sv);
-        AppendEscaped(out_, key.view());
-        out_.write(R"(">)"sv);
+        // A key XML cannot carry as an attribute value goes in base64.
+        TypedForm form = TypedFormOf(key.view(), true);
+        if (!form.base64) {
+            AppendTyped<Place::Attribute>(out_, key.view(), form.plain);
+            out_.write(R"(">)"sv);
+        } else {
+            WriteBase64(out_, key.view());
+            out_.write(R"(" encoding="base64">)"sv);
+        }
     }
 
     OutputStream& out_;
     bool compact_, freeForm_, gbk_;
+    uint32_t roots_ = 0;
 };
 
 }  // namespace
@@ -329,7 +418,11 @@ uint32_t WriteXml(OutputStream& out, const DataNode& node) {
 }
 
 uint32_t WriteXmlNode(OutputStream& out, const DataNode& node, int level, bool compact, bool freeForm, bool gbk) {
-    return XmlWriter(out, compact, freeForm, gbk).node(node, level, 0);
+    XmlWriter writer(out, compact, freeForm, gbk);
+    uint32_t code = writer.node(node, level, 0);
+    // A free-form root that yields no element leaves no document to read.
+    if (code == err::Ok && freeForm && level == 0 && !writer.roots()) return err::Unsupported;
+    return code;
 }
 
 // The reader only ever stores a map under an attribute key; anything else
@@ -338,16 +431,18 @@ uint32_t WriteXmlNode(OutputStream& out, const DataNode& node, int level, bool c
 uint32_t WriteXmlAttributes(OutputStream& out, const DataNode& attributes, bool gbk) {
     if (!attributes.isMap()) return err::Unsupported;
     for (const MapValue::Entry& e : attributes.map()) {
+        if (!IsXmlName(e.key.view(), gbk)) return err::Unsupported;
         out.put(' ');
         out.write(e.key.view());
         out.write("=\""sv);
         const DataNode& v = *e.child;
-        if (v.isStr())
-            WriteValue(out, v.str().view(), gbk);
-        else if (v.isInt())
+        if (v.isStr()) {
+            if (!WriteValue(out, v.str().view(), gbk, Place::Attribute)) return err::Unsupported;
+        } else if (v.isInt()) {
             out.writeInt64(v.num());
-        else
+        } else {
             return err::Unsupported;
+        }
         out.put('"');
     }
     return out.failed() ? err::StreamFailure : err::Ok;
@@ -357,25 +452,19 @@ void EscapeXmlText(bool asText, ByteString& s, bool& usedBase64) {
     usedBase64 = false;
     if (s.empty()) return;
     ByteString result;
-    if (!asText && NeedsBase64(s.view())) {
+    TypedForm form = TypedFormOf(s.view(), asText);
+    if (form.base64) {
         usedBase64 = Base64Encode(s, result);
     } else {
         result.reserve(s.size());
-        AppendEscaped(result, s.view());
+        AppendTyped<Place::Text>(result, s.view(), form.plain);
     }
     s = std::move(result);
 }
 
 ByteString EscapeXmlValue(const char* value, bool gbk) {
-    std::string_view s = value ? std::string_view(value) : std::string_view();
     ByteString result;
-    if (!gbk) {
-        AppendEscaped(result, s);
-        return result;
-    }
-    ByteString converted;
-    Utf8ToGbk(s.data(), s.size(), converted);
-    AppendEscaped(result, converted.view());
+    if (!AppendValue<Place::Text>(result, value ? std::string_view(value) : std::string_view(), gbk)) result.clear();
     return result;
 }
 

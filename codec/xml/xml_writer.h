@@ -12,6 +12,13 @@
 // Lines end in CR LF and levels indent by one TAB, both dropped under
 // OptionFlags::XmlCompact. Output goes straight into the stream: the only
 // copy ever made is the GBK form of one free-form value.
+//
+// A write that succeeds reads back with ReadXml into an equal tree, up to
+// what the layout defines (integers come back as UInt64, and in the
+// free-form layout as strings; free-form shapes, see docs/xml.md). What XML
+// cannot carry either takes another form that reads back the same (base64,
+// character references for CR, TAB and LF, text in place of CDATA) or fails
+// the write with 25000001.
 #pragma once
 
 #include <cstdint>
@@ -29,20 +36,25 @@ uint32_t WriteXml(OutputStream& out, const DataNode& node);
 
 // Writes node and its subtree at nesting level level (0 for the root).
 // 25000001 for a None node, for a free-form Str or Int where elements are
-// expected, and for a tree nested deeper than kMaxDepth; 25000022 for a
-// free-form level-0 map with a second element; 25000005 when out fails.
+// expected, for a tree nested deeper than kMaxDepth, and for free-form names
+// and values XML cannot carry or a free-form root with no element; 25000022
+// for a second free-form element at level 0; 25000005 when out fails.
 uint32_t WriteXmlNode(OutputStream& out, const DataNode& node, int level, bool compact, bool freeForm, bool gbk);
 
 // Writes the entries of a free-form attribute map as ` name="value"`. Values
-// must be Str or Int, and attributes must be a Map (25000001 otherwise).
+// must be Str or Int, names XML names, string values XML text, and
+// attributes must be a Map (25000001 otherwise).
 uint32_t WriteXmlAttributes(OutputStream& out, const DataNode& attributes, bool gbk);
 
-// Typed-layout text: replaces s by its escaped form, or, when asText is false
-// and s holds a byte below 0x20 or from 0x80 up, by its base64 form.
+// Typed-layout text: replaces s by its escaped form, or by its base64 form
+// when asText is false and s holds a byte below 0x20 or from 0x80 up, or when
+// asText is true and XML cannot carry s as text (a control byte other than
+// TAB, LF and CR, ill-formed UTF-8, U+FFFE, U+FFFF). CR is escaped as &#13;.
 void EscapeXmlText(bool asText, ByteString& s, bool& usedBase64);
 
-// Free-form text: value up to its first zero byte, converted from UTF-8 to
-// GBK when gbk is set, then escaped.
+// Free-form element text: value (zero-terminated), converted from UTF-8 to
+// GBK when gbk is set, then escaped; empty when the writer would refuse it
+// (a non-empty value that it accepts never escapes to nothing).
 ByteString EscapeXmlValue(const char* value, bool gbk);
 
 }  // namespace zk
