@@ -100,8 +100,8 @@ TEST(HttpWrite, HeaderValues) {
     header.mapGet("X").setStr("");  // no line at all
     header.mapGet("N").setInt(-7, ValueKind::Int64);
     header.mapGet("Zero").setInt(0, ValueKind::Int64);
-    header.mapGet("Sp").setStr(" ");
-    EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nN: -7\r\nZero: 0\r\nSp:  \r\n\r\n");
+    header.mapGet("Sp").setStr("\t a ");
+    EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nN: -7\r\nZero: 0\r\nSp: \t a \r\n\r\n");
 }
 
 TEST(HttpWrite, NoBodyOptionOnTheRoot) {
@@ -114,9 +114,10 @@ TEST(HttpWrite, NoBodyOptionOnTheRoot) {
     EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
 
     DataNode other;
+    other.mapGet("Header").mapGet("Content-Length").setStr("1");
     other.mapGet("Body").setStr("b");
     other.mapGet("Body").setOption(OptionFlags::HttpNoBody, true);
-    EXPECT_EQ(Write(other), "GET / HTTP/1.1\r\n\r\nb");
+    EXPECT_EQ(Write(other), "GET / HTTP/1.1\r\nContent-Length: 1\r\n\r\nb");
 }
 
 TEST(HttpWrite, Refusals) {
@@ -144,6 +145,147 @@ TEST(HttpWrite, Refusals) {
         badParts[i](root);
         EXPECT_EQ(Write(root), Error(err::BadArgument)) << i;
     }
+}
+
+// Each of these would be written as a message that reads back as another
+// tree, or not at all.
+TEST(HttpWrite, RefusesLinesTheReaderWouldTakeOtherwise) {
+    const std::string uri(1008, 'u');     // "GET /" + uri + " HTTP/1.1" + CR is 1023 bytes
+    const std::string filler(1019, 'v');  // and so is "X: " + filler + CR
+    const struct {
+        const char* field;
+        std::string value;
+    } badFields[] = {
+        {"Method", "GET\r\nX: injected\r\n"},
+        {"Method", "G ET"},      // splits into other fields
+        {"Method", "HTTP/1.1"},  // reads back as a status line
+        {"Method", "HTTP/1.0"},
+        {"Method", "A\0B"s},     // the reader stops at the zero byte
+        {"Request-URI", "/a b"},
+        {"Request-URI", "/\r"},
+        {"Request-URI", "/u" + uri},
+        {"HTTP-Version", "HTTP/1.1\n"},
+    };
+    for (const auto& f : badFields) {
+        DataNode root;
+        root.mapGet("Request-Line").mapGet(f.field).setStr(f.value, ValueKind::Binary);
+        EXPECT_EQ(Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
+    }
+    const struct {
+        const char* field;
+        std::string value;
+    } badStatus[] = {
+        {"HTTP-Version", "HTTP/2"},  // reads back as a request line
+        {"HTTP-Version", "http/1.1"},
+        {"Status-Code", "20 0"},
+        {"Reason-Phrase", "OK\r\nSet-Cookie: x"},
+        {"Reason-Phrase", std::string(1010, 'r')},  // a 1024-byte line
+    };
+    for (const auto& f : badStatus) {
+        DataNode root;
+        root.mapGet("Status-Line").mapGet(f.field).setStr(f.value, ValueKind::Binary);
+        EXPECT_EQ(Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
+    }
+    const struct {
+        std::string name, value;
+    } badHeaders[] = {
+        {"X-A", "1\r\nX-Injected: 2"},
+        {"X-A", "1\rb"},
+        {"X-A", "1\nb"},
+        {"X-A\r\nX-Injected", "2"},
+        {"X-A\n", "1"},
+        {"Host:a", "b"},  // reads back as Host = "a: b"
+        {":", "b"},
+        {"X-A", " leading"},  // the reader drops leading spaces
+        {"X-A", "  "},
+        {"X-A", "a\0b"s},
+        {"X\0"s, "a"},
+        {"X", "v" + filler},
+    };
+    for (const auto& h : badHeaders) {
+        DataNode root;
+        root.mapGet("Header").mapGet(h.name).setStr(h.value, ValueKind::Binary);
+        EXPECT_EQ(Write(root), Error(err::BadArgument)) << h.name << ": " << h.value.substr(0, 20);
+    }
+}
+
+TEST(HttpWrite, LongestLinesAndOddBytesThatReadBack) {
+    DataNode root;
+    root.mapGet("Request-Line").mapGet("Request-URI").setStr("/" + std::string(1008, 'u'), ValueKind::Text);
+    DataNode& header = root.mapGet("Header");
+    header.mapGet("X").setStr(std::string(1019, 'v'), ValueKind::Text);
+    header.mapGet("").setStr("empty name");
+    header.mapGet("N ").setStr("\tv ");
+    header.mapGet("B").setStr("\x01\xff;");
+    std::string text = Write(root);
+    DataNode back;
+    ASSERT_EQ(Read(text, back), err::Ok) << text.substr(0, 40);
+    EXPECT_EQ(Str(back, "Request-Line", "Request-URI"), "/" + std::string(1008, 'u'));
+    EXPECT_TRUE(back.mapGet("Header").equals(header));
+    EXPECT_EQ(Write(back), text);
+
+    DataNode status;  // the last field may hold spaces; an Int code holds none
+    status.mapGet("Status-Line").mapGet("Status-Code").setInt(-1, ValueKind::Int32);
+    status.mapGet("Status-Line").mapGet("HTTP-Version").setStr("HTTP/1.0");
+    status.mapGet("Status-Line").mapGet("Reason-Phrase").setStr(" Not  Found " + std::string(998, 'r'), ValueKind::Text);
+    text = Write(status);
+    EXPECT_EQ(text.size(), 1026u);  // a 1023-byte line, its LF and the empty line
+    ASSERT_EQ(Read(text, back), err::Ok);
+    EXPECT_EQ(Str(back, "Status-Line", "Status-Code"), "-1");
+    EXPECT_EQ(Str(back, "Status-Line", "Reason-Phrase"), " Not  Found " + std::string(998, 'r'));
+}
+
+// The reader takes the body Content-Length announces and no other, so the
+// writer refuses a body the head does not announce exactly.
+TEST(HttpWrite, BodyMustBeAnnounced) {
+    const struct {
+        const char* length;  // nullptr: no Content-Length header
+        const char* body;    // nullptr: no Body key
+        bool written;
+    } cases[] = {
+        {nullptr, "hello", false}, {"4", "hello", false}, {"6", "hello", false}, {"5", nullptr, false},
+        {"-1", nullptr, false},    {"-1", "", false},     {"5", "hello", true},  {"+5 bytes", "hello", true},
+        {nullptr, "", true},       {nullptr, nullptr, true}, {"0", "", true},  {"", "hello", false},
+        {"", "", true},
+    };
+    for (const auto& c : cases) {
+        DataNode root;
+        root.asMap();
+        if (c.length) root.mapGet("Header").mapGet("Content-Length").setStr(c.length);
+        if (c.body) root.mapGet("Body").setStr(c.body);
+        std::string text = Write(root);
+        SCOPED_TRACE(std::string(c.length ? c.length : "(none)") + " / " + (c.body ? c.body : "(none)"));
+        if (!c.written) {
+            EXPECT_EQ(text, Error(err::BadArgument));
+            continue;
+        }
+        DataNode back;
+        uint32_t pos = 0;
+        ASSERT_EQ(Read(text, back, &pos), err::Ok) << text;
+        EXPECT_TRUE(pos == text.size() || pos == InputStream::kNoPosition);
+        EXPECT_EQ(back.hasKey("Body"), c.body && *c.body);
+    }
+
+    DataNode lower;  // the reader looks for this spelling only
+    lower.mapGet("Header").mapGet("content-length").setStr("5");
+    lower.mapGet("Body").setStr("hello");
+    EXPECT_EQ(Write(lower), Error(err::BadArgument));
+
+    DataNode number;
+    number.mapGet("Header").mapGet("Content-Length").setInt(5, ValueKind::UInt64);
+    number.mapGet("Body").setStr("hello");
+    EXPECT_EQ(Write(number), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello");
+
+    // Without a body, or with a raw header block, nothing is compared.
+    DataNode head;
+    head.mapGet("Header").mapGet("Content-Length").setStr("1234");
+    head.mapGet("Body").setStr("hello");
+    head.setOption(OptionFlags::HttpNoBody, true);
+    EXPECT_EQ(Write(head), "GET / HTTP/1.1\r\nContent-Length: 1234\r\n\r\n");
+    DataNode raw;
+    raw.mapGet("Header").setStr("Transfer-Encoding: chunked\r\n");
+    raw.mapGet("Body").setStr("5\r\nhello\r\n0\r\n\r\n");
+    EXPECT_EQ(Write(raw), "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
 }
 
 TEST(HttpWrite, FailureKeepsWhatWasWritten) {

@@ -67,14 +67,55 @@ TEST(IniWrite, SectionsKeysAndEmptySections) {
 
 TEST(IniWrite, BytesGoOutUnchanged) {
     DataNode root;
-    DataNode& s = root.mapGet(" s p ");
-    s.mapGet(" k ").setStr(" v#c\r\nx ");
-    s.mapGet("").setStr("");
+    DataNode& s = root.mapGet(" s=p #");
+    s.mapGet(" k ").setStr(" v;c= ");
+    s.mapGet(";k#").setStr("");
     s.mapGet("big").setInt(INT64_MIN, ValueKind::Int64);
-    EXPECT_EQ(Write(root), "[ s p ]\r\n k = v#c\r\nx \r\n=\r\n" "big=-9223372036854775808\r\n\r\n");
+    s.mapGet("z\0"s).setStr("\0"s, ValueKind::Binary);
+    EXPECT_EQ(Write(root), "[ s=p #]\r\n k = v;c= \r\n;k#=\r\nbig=-9223372036854775808\r\nz\0=\0\r\n\r\n"s);
     DataNode empty;
     empty.asMap();
     EXPECT_EQ(Write(empty), "");
+}
+
+// The reader would cut the value before its last '#'; one more '#' at the end
+// is cut off instead.
+TEST(IniWrite, ValueWithHashGetsAnEmptyComment) {
+    DataNode root;
+    DataNode& s = root.mapGet("s");
+    s.mapGet("a").setStr("b#c");
+    s.mapGet("b").setStr("#");
+    s.mapGet("c").setStr("#fff # colour");
+    EXPECT_EQ(Write(root), "[s]\r\na=b#c#\r\nb=##\r\nc=#fff # colour#\r\n\r\n");
+    DataNode back;
+    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    EXPECT_TRUE(back.equals(root));
+}
+
+// Each of these would be written as text that reads back as another tree, or
+// not at all.
+TEST(IniWrite, RefusesWhatReadsBackOtherwise) {
+    for (const std::string& name : {""s, "a]b"s, "]"s, "a\r\nk=v"s, "a\rb"s, "a\nb"s}) {
+        DataNode root;
+        root.mapGet(name).asMap();
+        EXPECT_EQ(Write(root), Error(err::Unsupported)) << name;
+    }
+    for (const std::string& key : {""s, "#k"s, "[k"s, "[k]"s, "k=v"s, "="s, "k\r"s, "k\nx"s}) {
+        DataNode root;
+        root.mapGet("s").mapGet(key).setStr("v");
+        EXPECT_EQ(Write(root), Error(err::Unsupported)) << key;
+    }
+    for (const std::string& value : {"a\r\nb=c"s, "a\rb"s, "\n"s, "a\n[s2]"s}) {
+        DataNode root;
+        root.mapGet("s").mapGet("k").setStr(value, ValueKind::Binary);
+        EXPECT_EQ(Write(root), Error(err::Unsupported)) << value;
+    }
+    DataNode root;  // refused before its line: the text ends with the last good line
+    root.mapGet("s").mapGet("a").setStr("1");
+    root.mapGet("s").mapGet("=").setStr("2");
+    OutputStream out;
+    EXPECT_EQ(WriteIni(out, root), err::Unsupported);
+    EXPECT_EQ(out.view(), "[s]\r\na=1\r\n");
 }
 
 TEST(IniWrite, Refusals) {
@@ -264,6 +305,19 @@ TEST(IniRead, SurvivesMangledInput) {
             EXPECT_TRUE(in.eof());
         }
     }
+}
+
+TEST(IniRoundTrip, OddBytesReadBack) {
+    DataNode root;
+    for (const char* name : {"[s", "s=t", "#s", " s ", ";s", "s\t"}) {
+        DataNode& s = root.mapGet(name);
+        for (const char* key : {" k", ";k", "k#", "k]", "a[b", "k "})
+            s.mapGet(key).setStr(" =#;[v]# ", ValueKind::Binary);
+    }
+    root.mapGet("e").mapGet("e").setStr("", ValueKind::Binary);
+    DataNode back;
+    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    EXPECT_TRUE(back.equals(root));
 }
 
 TEST(IniRoundTrip, WrittenTextReadsBack) {

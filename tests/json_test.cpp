@@ -327,6 +327,17 @@ TEST(JsonWrite, QuoteInStringOrKeyFailsAnywhere) {
     }
 }
 
+// The reader takes only non-empty keys, so the writer gives none.
+TEST(JsonWrite, EmptyKeyFailsAnywhere) {
+    DataNode top;
+    top.mapGet("").setInt(1, ValueKind::Int64);
+    EXPECT_EQ(Write(top), Error(err::Unsupported));
+    DataNode deep;
+    deep.mapGet("a").listAt(0).setInt(1, ValueKind::Int64);
+    deep.mapGet("a").listAt(1).mapGet("b").mapGet("").setStr("x");
+    EXPECT_EQ(Write(deep), Error(err::Unsupported));
+}
+
 TEST(JsonWrite, NoneNodeAndFailedStream) {
     DataNode none;
     OutputStream out;

@@ -9,9 +9,17 @@
 // with its own line ends; a Str root is the whole message, written as is.
 // Missing or empty start-line fields take the defaults of "GET / HTTP/1.1"
 // and "HTTP/1.1 200 OK". Header names keep their case and order; no header
-// but a reader's Content-Length changes what is read or written, and the
-// writer never computes one. OptionFlags::HttpNoBody on the root leaves the
-// body out in both directions. Lines end with CR LF.
+// but Content-Length changes what is read or written, and the writer never
+// computes one. OptionFlags::HttpNoBody on the root leaves the body out in
+// both directions. Lines end with CR LF.
+//
+// What the writer reports as written, the reader takes back: a start-line
+// field or header that would read back otherwise (a line break, CR or zero
+// byte; a space in the first two start-line fields; a first word that would
+// turn a request into a response or back; a colon in a header name; a space
+// that starts a header value; a line longer than the reader takes), and a
+// body whose length Content-Length does not announce, are refused with
+// 20100001. Raw text is the caller's and is not looked into.
 #pragma once
 
 #include <cstdint>

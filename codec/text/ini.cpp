@@ -12,24 +12,50 @@ constexpr std::string_view kCrLf = "\r\n";
 
 // --- writer ------------------------------------------------------------------
 
+// The reader drops every CR and ends a line at LF, so neither may stand in a
+// name or a value.
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+bool Holds(std::string_view s, char c) { return s.find(c) != std::string_view::npos; }
+
+// The reader takes the bytes between '[' and the first ']' as the name, and
+// refuses an empty one.
+bool SectionReadsBack(std::string_view name) { return !name.empty() && !Holds(name, ']') && !HasLineBreak(name); }
+
+// A key line is a comment or a section line by its first byte, and splits at
+// its first '='; an empty key is refused.
+bool KeyReadsBack(std::string_view key) {
+    return !key.empty() && key[0] != '#' && key[0] != '[' && !Holds(key, '=') && !HasLineBreak(key);
+}
+
+// The reader cuts a value before its last '#': a value holding one is closed
+// with an empty comment, which is cut off again, and no other value changes.
+uint32_t WriteValue(OutputStream& out, std::string_view key, const DataNode& value) {
+    if (!value.isStr() && !value.isInt()) return err::Unsupported;
+    std::string_view text = value.isStr() ? value.str().view() : std::string_view();
+    if (!KeyReadsBack(key) || HasLineBreak(text)) return err::Unsupported;
+    out.write(key);
+    out.put('=');
+    if (value.isInt()) {
+        out.writeInt64(value.num());
+    } else {
+        out.write(text);
+        if (Holds(text, '#')) out.put('#');
+    }
+    out.write(kCrLf);
+    return err::Ok;
+}
+
 // The section line goes out before the section's type is looked at: a caller
 // that gets the error still sees which section it was.
 uint32_t WriteSection(OutputStream& out, std::string_view name, const DataNode& section) {
+    if (!SectionReadsBack(name)) return err::Unsupported;
     out.put('[');
     out.write(name);
     out.write("]\r\n", 3);
     if (!section.isMap()) return err::Unsupported;
-    for (const MapValue::Entry& entry : section.map()) {
-        const DataNode& value = *entry.child;
-        if (!value.isStr() && !value.isInt()) return err::Unsupported;
-        out.write(entry.key.view());
-        out.put('=');
-        if (value.isStr())
-            out.write(value.str().view());
-        else
-            out.writeInt64(value.num());
-        out.write(kCrLf);
-    }
+    for (const MapValue::Entry& entry : section.map())
+        if (uint32_t code = WriteValue(out, entry.key.view(), *entry.child)) return code;
     out.write(kCrLf);
     return err::Ok;
 }

@@ -2,9 +2,14 @@
 //
 // The root is a Map of sections, each section a Map of values (Str or Int on
 // writing, Str of kind Binary on reading). Both levels keep insertion order.
-// The text is bytes: no quoting, escaping or trimming, so a value holding '#',
-// CR or LF is written unchanged but does not read back the same. Lines are
-// written with CR LF; the reader takes LF or CR LF and drops every CR.
+// The text is bytes: no quoting, escaping or trimming. Lines are written with
+// CR LF; the reader takes LF or CR LF and drops every CR.
+//
+// What the writer reports as written, the reader takes back. It refuses with
+// 25000001 a CR or LF anywhere; an empty section name or one holding ']'; an
+// empty key, one holding '=' or starting with '#' or '['. A value holding '#'
+// gets one more '#' at its end, the empty comment the reader cuts off. An
+// empty root writes nothing, which reads back as None.
 //
 //   [section]        opens a section (bytes after ']' are ignored); a section
 //                    met again gains keys in its old place

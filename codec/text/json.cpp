@@ -55,6 +55,8 @@ uint32_t WriteMap(OutputStream& out, const MapValue& map, uint32_t depth) {
     for (uint32_t i = 0; i < map.size(); ++i) {
         const MapValue::Entry& member = map.entry(i);
         if (i) out.put(',');
+        // The reader takes only non-empty keys.
+        if (member.key.empty()) return err::Unsupported;
         if (!HasNoQuote(member.key)) return err::JsonSeparator;
         out.put('"');
         out.writeShort(member.key.view());
