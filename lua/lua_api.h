@@ -29,6 +29,8 @@ struct LuaApi {
     void (*settable)(lua_State* L, int idx);
     int (*next)(lua_State* L, int idx);
     lua_Number (*version)(lua_State* L);
+    void (*pushcclosure)(lua_State* L, lua_CFunction fn, int n);
+    int (*pcallk)(lua_State* L, int nargs, int nresults, int errfunc, lua_KContext ctx, lua_KFunction k);
 };
 
 // The Lua this program was linked against, or whose interpreter loaded it.

@@ -26,6 +26,7 @@ bool Resolve(LuaApi& api) {
            Find("lua_pushnumber", api.pushnumber) && Find("lua_pushlstring", api.pushlstring) &&
            Find("lua_createtable", api.createtable) && Find("lua_settable", api.settable) &&
            Find("lua_next", api.next) && Find("lua_version", api.version) &&
+           Find("lua_pushcclosure", api.pushcclosure) && Find("lua_pcallk", api.pcallk) &&
            dlsym(RTLD_DEFAULT, "lua_newuserdatauv") != nullptr;
 }
 

@@ -8,7 +8,8 @@ namespace zk {
 const LuaApi& LinkedLuaApi() noexcept {
     static const LuaApi api{lua_gettop,      lua_settop,      lua_absindex,  lua_checkstack, lua_type,
                             lua_tonumberx,   lua_tointegerx,  lua_tolstring, lua_pushnil,    lua_pushnumber,
-                            lua_pushlstring, lua_createtable, lua_settable,  lua_next,       lua_version};
+                            lua_pushlstring, lua_createtable, lua_settable,  lua_next,       lua_version,
+                            lua_pushcclosure, lua_pcallk};
     return api;
 }
 

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <exception>
+#include <new>
+#include <utility>
 
 #include "codec/error_codes.h"
 #include "codec/limits.h"
@@ -171,22 +173,91 @@ bool IsUsableIndex(const LuaApi& lua, lua_State* L, int idx) {
     return idx > 0 ? idx <= top : idx != 0 && -idx <= top;
 }
 
+// One push, run by RunPush inside a protected call.
+struct PushJob {
+    const LuaApi* lua;
+    const DataNode* node;
+    uint32_t code;
+};
+
+// The push the protected call is for. A finalizer that Lua runs on the way
+// in may push a node of its own, which sets and restores this around its
+// call, so each RunPush finds its own job.
+thread_local PushJob* tPushJob = nullptr;
+
+// The pushes may raise a Lua memory error, which unwinds with a long jump
+// to the protected call; the frames it crosses hold nothing to destroy.
+// Nothing here throws.
+int RunPush(lua_State* L) noexcept {
+    PushJob& job = *tPushJob;
+    job.code = PushNode(*job.lua, L, *job.node, 1);
+    return job.code == err::Ok ? 1 : 0;
+}
+
+// Puts a value read aside into node, keeping what a read keeps of node: its
+// format and options (result carries them already), the kind of an Int or
+// Str that stays one, and a list's prototype. Allocates before it changes
+// node, if at all.
+void TakeRead(DataNode& result, DataNode& node) {
+    switch (result.type()) {
+    case NodeType::None: node.clear(); return;  // an empty table, or nothing read
+    case NodeType::Int:
+        if (node.isInt()) node.asInt() = result.num();
+        else node.setInt(result.num(), ValueKind::Unspecified);
+        return;
+    case NodeType::Str:
+        if (node.isStr()) {
+            node.asStr().swap(result.asStr());
+            return;
+        }
+        break;
+    case NodeType::List:
+        if (node.isList()) node.list().prototype().share(result.list().prototype());
+        break;
+    default: break;
+    }
+    node.moveFrom(result);
+}
+
 }  // namespace
 
-uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node) { return PushNode(lua, L, node, 1); }
+// A Lua error must neither reach a host that made no protected call (Lua
+// would abort it) nor cross the object interface, so the push runs in a
+// protected call of its own.
+uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node) {
+    if (!lua.checkstack(L, 1)) return err::Unsupported;
+    int top = lua.gettop(L);
+    PushJob job{&lua, &node, err::Ok};
+    PushJob* outer = std::exchange(tPushJob, &job);
+    lua.pushcclosure(L, RunPush, 0);
+    int status = lua.pcallk(L, 0, LUA_MULTRET, 0, 0, nullptr);
+    tPushJob = outer;
+    if (status == LUA_OK) return job.code;  // one value pushed, or none
+    lua.settop(L, top);  // the error object
+    if (status == LUA_ERRMEM) throw std::bad_alloc();
+    return err::Unsupported;  // no room for the call on Lua's stacks
+}
 
+// The value is read into a node of its own and takes the place of node's
+// only at the end, so a failed allocation leaves node as it was.
 uint32_t LuaRead(const LuaApi& lua, lua_State* L, int idx, DataNode& node) {
     if (!IsUsableIndex(lua, L, idx)) {
         node.clear();
         return err::Unsupported;
     }
+    DataNode result;
+    result.setFormat(node.format());
+    result.setOption(node.options(), true);
     int top = lua.gettop(L);
+    uint32_t code;
     try {
-        return ReadValue(lua, L, lua.absindex(L, idx), node, 1);
+        code = ReadValue(lua, L, lua.absindex(L, idx), result, 1);
     } catch (const std::exception&) {
         lua.settop(L, top);  // the walk's keys and values
         throw;
     }
+    TakeRead(result, node);
+    return code;
 }
 
 }  // namespace zk

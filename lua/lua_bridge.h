@@ -9,9 +9,12 @@
 //   None  -> not convertible
 //
 // Both calls leave the Lua stack as they found it, except for the one value
-// a successful LuaPush adds. They never create, close or protect a state and
-// raise no Lua error of their own; a Lua error raised by the Lua API itself
-// (out of memory) propagates to the host's protected call as usual.
+// a successful LuaPush adds. They never create or close a state and raise no
+// Lua error. Running out of memory, Lua's or the library's, throws
+// std::bad_alloc once the stack is restored, and leaves a node being read
+// into as it was: LuaPush runs its pushes inside a protected call, so a Lua
+// memory error comes back to it instead of unwinding through the host, and
+// LuaRead reads into a node of its own first (it makes no Lua allocation).
 //
 // Depth: a container is refused with 25000001 when it would be the
 // (kMaxDepth + 1)-th level, the root being level 1, as in every codec; so is
@@ -33,8 +36,8 @@ namespace zk {
 struct LuaApi;
 
 // Pushes exactly one value for node and returns 0, or returns a code and
-// pushes nothing: 25000001 for a None node anywhere in the tree or a tree
-// too deep, 25000003 for a map key without an entry.
+// pushes nothing: 25000001 for a None node anywhere in the tree, a tree too
+// deep or no room on Lua's stacks, 25000003 for a map key without an entry.
 uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node);
 
 // Reads the value at idx (any valid stack index or pseudo-index) into node.
@@ -42,7 +45,6 @@ uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node);
 // above it keep what was read before it. Codes: 25000001 for a value that is
 // not a number, string or table (an invalid idx included) or a table too
 // deep, 25000007 and 20101003 for keys that do not make a list or a map.
-// Allocation failure throws std::bad_alloc after the stack is restored.
 uint32_t LuaRead(const LuaApi& lua, lua_State* L, int idx, DataNode& node);
 
 // The Lua 5.4 API of the running process, found by symbol name on first use,

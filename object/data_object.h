@@ -120,6 +120,9 @@ public:
 
 private:
     // Shared steps between variants and nodes (variant_conversion.cpp).
+    // FromVariant and WrapNode throw std::bad_alloc, so that a container
+    // method can take back what it changed before Guarded reports
+    // E_OUTOFMEMORY; FromVariant then leaves target as it was.
     HRESULT FromVariant(DataNode& target, const VARIANT& value);
     HRESULT ToVariant(VARIANT* out);
     static HRESULT WrapNode(const NodeRef& node, VARIANT* out);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codec/xml/text_convert.h"
+#include "object/container_edit.h"
 #include "object/data_object.h"
 
 namespace zk {
@@ -34,12 +35,17 @@ HRESULT KeyString(const DataNode& node, LONG index, BSTR* out) {
 
 }  // namespace
 
+// Each method changes its node through a ContainerEdit: a key it added, or
+// the value a coercion replaced, comes back out when memory runs out.
 HRESULT DataObject::get_Item(BSTR key, VARIANT* item) {
     if (!item) return E_POINTER;
     return Guarded([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
-        return WrapNode(node_->asMap().getOrInsert(bytes), item);
+        ContainerEdit edit(*node_);
+        HRESULT hr = WrapNode(edit.child(bytes), item);
+        edit.commit();
+        return hr;
     });
 }
 
@@ -47,7 +53,10 @@ HRESULT DataObject::put_Item(BSTR key, VARIANT value) {
     return Guarded([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
-        return FromVariant(node_->mapGet(bytes.view()), value);
+        ContainerEdit edit(*node_);
+        HRESULT hr = FromVariant(*edit.child(bytes), value);
+        edit.commit();
+        return hr;
     });
 }
 
@@ -60,9 +69,11 @@ HRESULT DataObject::InsertItem(LONG position, BSTR key, VARIANT value) {
     return Guarded([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
-        MapValue& map = node_->asMap();
-        if (!map.insertAt(static_cast<uint32_t>(position), bytes, DataNode())) return E_INVALIDARG;
-        return FromVariant(*map.getOrInsert(bytes), value);
+        ContainerEdit edit(*node_);
+        DataNode* child = edit.insertKey(static_cast<uint32_t>(position), bytes);
+        HRESULT hr = child ? FromVariant(*child, value) : E_INVALIDARG;
+        edit.commit();
+        return hr;
     });
 }
 
@@ -77,8 +88,11 @@ HRESULT DataObject::RemoveItem(BSTR key) {
 HRESULT DataObject::KeyAt(LONG index, BSTR* key) {
     if (!key) return E_POINTER;
     return Guarded([&] {
-        node_->asMap();
-        return KeyString(*node_, index, key);
+        ContainerEdit edit(*node_);
+        edit.map();
+        HRESULT hr = KeyString(*node_, index, key);
+        edit.commit();
+        return hr;
     });
 }
 
@@ -86,11 +100,13 @@ HRESULT DataObject::ItemAt(LONG index, BSTR* key, VARIANT* item) {
     if (!key || !item) return E_POINTER;
     BSTR found = nullptr;
     HRESULT hr = Guarded([&] {
-        node_->asMap();
-        if (HRESULT status = KeyString(*node_, index, &found); FAILED(status)) return status;
-        ByteString bytes;
-        node_->keyAt(static_cast<uint32_t>(index), bytes);
-        return WrapNode(node_->map().getOrInsert(bytes), item);
+        ContainerEdit edit(*node_);
+        MapValue& map = edit.map();
+        HRESULT status = KeyString(*node_, index, &found);
+        // A key was found, so index names an entry.
+        if (SUCCEEDED(status)) status = WrapNode(map.entry(static_cast<uint32_t>(index)).child, item);
+        edit.commit();
+        return status;
     });
     if (SUCCEEDED(hr)) {
         *key = found;
@@ -114,11 +130,21 @@ HRESULT DataObject::HasItem(BSTR key, VARIANT_BOOL* has) {
 
 HRESULT DataObject::GetItemA(const char* key, VARIANT* item) {
     if (!item) return E_POINTER;
-    return Guarded([&] { return WrapNode(node_->asMap().getOrInsert(NarrowKey(key)), item); });
+    return Guarded([&] {
+        ContainerEdit edit(*node_);
+        HRESULT hr = WrapNode(edit.child(NarrowKey(key)), item);
+        edit.commit();
+        return hr;
+    });
 }
 
 HRESULT DataObject::PutItemA(const char* key, VARIANT value) {
-    return Guarded([&] { return FromVariant(node_->mapGet(NarrowKey(key)), value); });
+    return Guarded([&] {
+        ContainerEdit edit(*node_);
+        HRESULT hr = FromVariant(*edit.child(NarrowKey(key)), value);
+        edit.commit();
+        return hr;
+    });
 }
 
 HRESULT DataObject::HasItemA(const char* key) { return node_->hasKey(NarrowKey(key)) ? S_OK : S_FALSE; }

@@ -150,34 +150,34 @@ DataObject* DataObject::ObjectFromVariant(const VARIANT& value) const {
     return object;
 }
 
+// Each store either completes or throws before it changes target: setStr and
+// assign copy first, clear allocates (a list's prototype) before it releases.
 HRESULT DataObject::FromVariant(DataNode& target, const VARIANT& value) {
-    return Guarded([&] {
-        if (int32_t kind = KindOf(value.vt)) {
-            target.setInt(static_cast<int64_t>(IntegerOf(value).bits), kind);
-            return S_OK;
-        }
-        if (value.vt == VT_BSTR) {
-            ByteString utf8;
-            WideToUtf8(value.bstrVal, WideLength(value.bstrVal), utf8);
-            target.setStr(utf8.view(), ValueKind::Text);
-            return S_OK;
-        }
-        if (value.vt == (VT_ARRAY | VT_UI1)) {
-            target.setStr(ArrayBytes(value.parray), ValueKind::Binary);
-            return S_OK;
-        }
-        if (value.vt == VT_EMPTY) {
-            target.clear();
-            return S_OK;
-        }
-        if (IsObjectType(value.vt)) {
-            DataObject* source = ObjectFromVariant(value);
-            if (!source) return E_INVALIDARG;
-            target.assign(source->node());
-            return S_OK;
-        }
-        return E_INVALIDARG;
-    });
+    if (int32_t kind = KindOf(value.vt)) {
+        target.setInt(static_cast<int64_t>(IntegerOf(value).bits), kind);
+        return S_OK;
+    }
+    if (value.vt == VT_BSTR) {
+        ByteString utf8;
+        WideToUtf8(value.bstrVal, WideLength(value.bstrVal), utf8);
+        target.setStr(utf8.view(), ValueKind::Text);
+        return S_OK;
+    }
+    if (value.vt == (VT_ARRAY | VT_UI1)) {
+        target.setStr(ArrayBytes(value.parray), ValueKind::Binary);
+        return S_OK;
+    }
+    if (value.vt == VT_EMPTY) {
+        target.clear();
+        return S_OK;
+    }
+    if (IsObjectType(value.vt)) {
+        DataObject* source = ObjectFromVariant(value);
+        if (!source) return E_INVALIDARG;
+        target.assign(source->node());
+        return S_OK;
+    }
+    return E_INVALIDARG;
 }
 
 HRESULT DataObject::ToVariant(VARIANT* out) {
@@ -196,12 +196,10 @@ HRESULT DataObject::ToVariant(VARIANT* out) {
 }
 
 HRESULT DataObject::WrapNode(const NodeRef& node, VARIANT* out) {
-    return Guarded([&] {
-        IDataValue* child = Wrap(node)->valueInterface();
-        out->vt = VT_DISPATCH;
-        out->pdispVal = child;
-        return S_OK;
-    });
+    IDataValue* child = Wrap(node)->valueInterface();
+    out->vt = VT_DISPATCH;
+    out->pdispVal = child;
+    return S_OK;
 }
 
 bool DataObject::EqualsVariant(const VARIANT& value) const {
@@ -227,9 +225,11 @@ HRESULT DataObject::get_Value(VARIANT* value) {
     return ToVariant(value);
 }
 
-HRESULT DataObject::put_Value(VARIANT value) { return FromVariant(*node_, value); }
+HRESULT DataObject::put_Value(VARIANT value) {
+    return Guarded([&] { return FromVariant(*node_, value); });
+}
 
-HRESULT DataObject::putref_Value(VARIANT value) { return FromVariant(*node_, value); }
+HRESULT DataObject::putref_Value(VARIANT value) { return put_Value(value); }
 
 HRESULT DataObject::IsEqual(VARIANT value, VARIANT_BOOL* equal) {
     if (!equal) return E_POINTER;

@@ -119,11 +119,14 @@ TEST_F(LuaPushTest, HundredThousandLevelsFailCleanly) {
     EXPECT_EQ(lua_tointeger(L, 1), 7);
 }
 
+// The push runs in a protected call, whose frame Lua gives LUA_MINSTACK (20)
+// slots: 30 slots of room are enough for the call and a flat list, not for
+// 20 levels at two slots each.
 TEST_F(LuaPushTest, RefusedStackRoomFailsCleanly) {
     DataNode flat, nested;
     NestLists(flat, 1);
-    NestLists(nested, 4);
-    FillStackLeaving(5);
+    NestLists(nested, 20);
+    FillStackLeaving(30);
     int top = lua_gettop(L);
     EXPECT_EQ(Push(nested), err::Unsupported);
     EXPECT_EQ(lua_gettop(L), top);
@@ -365,6 +368,42 @@ TEST_F(LuaReadTest, RefusedStackRoomFailsCleanly) {
     EXPECT_EQ(LuaRead(LinkedLuaApi(), L, 2, n), err::Ok);
     EXPECT_EQ(ShowNode(n), "[1]");
     EXPECT_EQ(lua_gettop(L), top);
+}
+
+// A read takes the value's place in the node only once it is complete; what
+// the root kept before still stays: its format, options and list prototype.
+TEST_F(LuaReadTest, TheRootKeepsItsFormatOptionsAndPrototype) {
+    DataNode n;
+    n.asList().prototype()->setStr("template");
+    n.asList().append().setInt(1, 0);
+    n.setFormat(FormatId::Json);
+    n.setOption(OptionFlags::XmlFreeForm, true);
+    ASSERT_EQ(Read("{7, 8}", n), err::Ok);
+    EXPECT_EQ(ShowNode(n), "[7,8]");
+    EXPECT_EQ(ShowNode(*n.list().prototype()), "\"template\"k12");
+    for (const char* expr : {"{a = 1}", "'s'", "3", "{}"}) {
+        ASSERT_EQ(Read(expr, n), err::Ok) << expr;
+        EXPECT_EQ(n.format(), FormatId::Json) << expr;
+        EXPECT_EQ(n.options(), OptionFlags::XmlFreeForm) << expr;
+    }
+    EXPECT_EQ(ShowNode(n), "0");
+}
+
+// Lua raises its memory errors with a long jump. The push catches them in a
+// protected call of its own, so a host that made none is not aborted by
+// Lua's panic, and no C++ frame is jumped over.
+TEST(LuaPushMemory, OutOfLuaMemoryThrowsWithTheStackRestored) {
+    BudgetedLua lua;
+    DataNode tree;
+    for (int i = 0; i < 100; ++i) tree.mapGet("key " + std::to_string(i)).setStr("a value of more than 23 bytes");
+    lua_pushinteger(lua.L, 7);
+    lua.limit = lua.used + 1024;
+    EXPECT_THROW(LuaPush(LinkedLuaApi(), lua.L, tree), std::bad_alloc);
+    ASSERT_EQ(lua_gettop(lua.L), 1);
+    EXPECT_EQ(lua_tointeger(lua.L, 1), 7);
+    lua.limit = SIZE_MAX;
+    ASSERT_EQ(LuaPush(LinkedLuaApi(), lua.L, tree), err::Ok);
+    EXPECT_EQ(lua_gettop(lua.L), 2);
 }
 
 // ---- both ways ----

@@ -63,6 +63,18 @@ TEST_F(LuaMethodsTest, ReadFromLuaPublishesTheBridgeCode) {
     EXPECT_EQ(GetLastError(), err::Unsupported);
 }
 
+TEST(LuaMethodsMemory, PushToLuaOutOfLuaMemoryIsOutOfMemory) {
+    BudgetedLua lua;
+    auto v = NewValue();
+    for (int i = 0; i < 100; ++i)
+        NodeOf(v.get()).mapGet("key " + std::to_string(i)).setStr("a value of more than 23 bytes");
+    lua.limit = lua.used + 1024;
+    SetLastError(kUntouched);
+    EXPECT_EQ(v->PushToLua(lua.L), E_OUTOFMEMORY);
+    EXPECT_EQ(GetLastError(), kUntouched);
+    EXPECT_EQ(lua_gettop(lua.L), 0);
+}
+
 TEST_F(LuaMethodsTest, NullStateIsRefused) {
     auto v = NewValue();
     SetLastError(kUntouched);

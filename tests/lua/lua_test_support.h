@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +81,38 @@ inline void NestLists(DataNode& root, uint32_t levels) {
     for (uint32_t i = 0; i < levels; ++i) n = &n->asList().append();
     n->setInt(1, 0);
 }
+
+// A Lua state of its own whose allocations fail once more than limit bytes
+// would be in use, as when the host runs out of memory. The limit starts
+// out unbounded; set it after the state is made.
+class BudgetedLua {
+public:
+    BudgetedLua() : L(lua_newstate(Allocate, this)) {
+        EXPECT_NE(L, nullptr);
+    }
+    ~BudgetedLua() { lua_close(L); }
+    BudgetedLua(const BudgetedLua&) = delete;
+    BudgetedLua& operator=(const BudgetedLua&) = delete;
+
+    size_t used = 0;
+    size_t limit = SIZE_MAX;
+    lua_State* const L;  // after the counts, which making it uses
+
+private:
+    static void* Allocate(void* self, void* p, size_t oldSize, size_t n) {
+        auto& b = *static_cast<BudgetedLua*>(self);
+        size_t old = p ? oldSize : 0;
+        if (n == 0) {
+            std::free(p);
+            b.used -= old;
+            return nullptr;
+        }
+        if (n > old && b.used - old + n > b.limit) return nullptr;
+        void* block = std::realloc(p, n);
+        if (block) b.used = b.used - old + n;
+        return block;
+    }
+};
 
 class LuaTest : public ::testing::Test {
 protected:
