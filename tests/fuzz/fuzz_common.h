@@ -36,12 +36,14 @@ inline uint32_t WriteAll(const DataNode& node, std::string& bytes) {
     return code;
 }
 
-// Reads bytes through the caller-buffer entry, checking its size report.
-inline uint32_t ReadAll(DataNode& node, const std::string& bytes) {
+// Reads bytes through the caller-buffer entry, checking its size report,
+// which consumed receives when asked for.
+inline uint32_t ReadAll(DataNode& node, const std::string& bytes, uint32_t* consumed = nullptr) {
     uint32_t size = static_cast<uint32_t>(bytes.size());
     uint32_t code = zk::readFromBuffer(node, bytes.data(), size);
     if (code != 0 && size != 0) Fail("failed read reports a size");
     if (code == 0 && size != zk::InputStream::kNoPosition && size > bytes.size()) Fail("size beyond the input");
+    if (consumed) *consumed = size;
     return code;
 }
 

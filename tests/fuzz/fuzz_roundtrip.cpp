@@ -8,7 +8,8 @@
 //  4 to 7 every format: a tree built from the input (4 of any shape, 5 an
 //    HTTP message, 6 an INI text, 7 a free-form XML document) is written in
 //    every format that has a reader; each write that succeeds reads back
-//    without error to the tree the format's normalisation makes of it.
+//    without error, to its last byte, into the tree the format's
+//    normalisation makes of the tree written.
 #include "fuzz_common.h"
 #include "read_back.h"
 
@@ -129,26 +130,36 @@ bool Expected(const Way& way, const DataNode& written, DataNode& expected, bool&
     }
 }
 
+// Writes tree in one way; what is written must read back, all of it, to the
+// tree expected.
+void CheckWay(const DataNode& tree, const Way& way) {
+    std::string bytes;
+    if (WriteAll(tree, bytes) != 0) return;
+    DataNode expected;
+    bool mustRefuse = false;
+    bool defined = Expected(way, tree, expected, mustRefuse);
+    if (mustRefuse) Broken(way, "written although it cannot read back", bytes);
+    // The binary reader fills a template: a copy of the tree written.
+    DataNode back;
+    if (way.format == FormatId::Binary) back.assign(tree);
+    back.setFormat(way.format);
+    back.setOption(way.options, true);
+    uint32_t consumed = 0;
+    uint32_t code = ReadAll(back, bytes, &consumed);
+    if (!defined) return;
+    if (code != 0) Broken(way, "written bytes do not read back", bytes);
+    if (consumed != bytes.size() && consumed != zk::InputStream::kNoPosition)
+        Broken(way, "reading stops before the end of what was written", bytes, &back, &expected);
+    if (!SameTree(back, expected)) Broken(way, "read back differs", bytes, &back, &expected);
+}
+
+// The way's format and root bits for the time of the check.
 void WriteAndReadBack(DataNode& tree, const Way& way) {
-    uint32_t own = tree.options();
+    const uint32_t own = tree.options();
     tree.setFormat(way.format);
     tree.setOption(kRootBits, false);
     tree.setOption(way.options, true);
-    std::string bytes;
-    uint32_t code = WriteAll(tree, bytes);
-    if (code == 0) {
-        DataNode expected;
-        bool mustRefuse = false;
-        bool defined = Expected(way, tree, expected, mustRefuse);
-        if (mustRefuse) Broken(way, "written although it cannot read back", bytes);
-        // The binary reader fills a template: a copy of the tree written.
-        DataNode back;
-        if (way.format == FormatId::Binary) back.assign(tree);
-        back.setFormat(way.format);
-        back.setOption(way.options, true);
-        if (ReadAll(back, bytes) != 0 && defined) Broken(way, "written bytes do not read back", bytes);
-        if (defined && !SameTree(back, expected)) Broken(way, "read back differs", bytes, &back, &expected);
-    }
+    CheckWay(tree, way);
     tree.setOption(kRootBits, false);
     tree.setOption(own, true);
 }
