@@ -1,18 +1,22 @@
 #include "codec/output_stream.h"
 
 #include <cstdlib>
+#include <new>
 
 namespace zk {
 
 OutputStream::~OutputStream() { std::free(data_); }
 
-bool OutputStream::grow(size_t needed) noexcept {
+// Past kMaxSize the stream fails (the caller cannot take the size); running
+// out of memory throws, as every other allocation does, so that callers can
+// tell the two apart.
+bool OutputStream::grow(size_t needed) {
     if (needed > kMaxSize) return false;
     size_t cap = capacity_ < 256 ? 256 : capacity_ * 2;
     if (cap < needed) cap = needed;
     if (cap > kMaxSize) cap = kMaxSize;
     char* block = static_cast<char*>(std::realloc(data_, cap));
-    if (!block) return false;
+    if (!block) throw std::bad_alloc();
     data_ = block;
     capacity_ = cap;
     return true;

@@ -1,9 +1,10 @@
 // OutputStream: the one growable buffer every writer appends to.
 //
-// It behaves like an output stream with a bad bit: when memory runs out, or
-// the output would pass 4 GiB - 1 bytes (sizes travel as uint32 to callers),
-// the stream turns failed, later appends are ignored, and the writer reports
-// the failure when it next looks at the state.
+// It behaves like an output stream with a bad bit: when the output would pass
+// 4 GiB - 1 bytes (sizes travel as uint32 to callers), the stream turns
+// failed, later appends are ignored, and the writer reports the failure when
+// it next looks at the state. Running out of memory throws std::bad_alloc,
+// like every other allocation of the library.
 #pragma once
 
 #include <cstddef>
@@ -109,7 +110,7 @@ private:
     }
 
     void appendSlow(const void* bytes, size_t n);
-    bool grow(size_t needed) noexcept;
+    bool grow(size_t needed);
 
     char* data_ = nullptr;
     size_t size_ = 0;

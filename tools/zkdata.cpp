@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -308,5 +309,10 @@ int main(int argc, char** argv) {
     if (int status = ParseOptions(argc, argv, opt); status >= 0) return status;
     Plan plan;
     if (int status = MakePlan(opt, plan); status >= 0) return status;
-    return Convert(opt, plan);
+    try {
+        return Convert(opt, plan);
+    } catch (const std::bad_alloc&) {
+        std::fputs("zkdata: out of memory\n", stderr);
+        return kExitFailed;
+    }
 }

@@ -1,5 +1,6 @@
 #include "codec/xml/xml_reader.h"
 
+#include <cstdlib>
 #include <new>
 #include <string_view>
 
@@ -340,6 +341,17 @@ int XMLCALL ConvertGbkPair(void*, const char* pair) {
     return GbkPairToUnit(static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1]));
 }
 
+namespace {
+
+// expat's memory comes through the library's own calls, so that the tests
+// that fail allocations on demand reach the parser too.
+void* ExpatMalloc(size_t n) { return std::malloc(n); }
+void* ExpatRealloc(void* p, size_t n) { return std::realloc(p, n); }
+void ExpatFree(void* p) { std::free(p); }
+const XML_Memory_Handling_Suite kExpatMemory{ExpatMalloc, ExpatRealloc, ExpatFree};
+
+}  // namespace
+
 uint32_t ReadXml(InputStream& in, DataNode& node) {
     if (in.failed()) return err::BadArgument;
     node.reset();
@@ -347,7 +359,7 @@ uint32_t ReadXml(InputStream& in, DataNode& node) {
     size_t remaining = in.size();
 
     XmlReadState state(node, node.hasOption(OptionFlags::XmlFreeForm));
-    state.parser = XML_ParserCreate(nullptr);
+    state.parser = XML_ParserCreate_MM(nullptr, &kExpatMemory, nullptr);
     if (!state.parser) throw std::bad_alloc();
     {
         ParserHolder holder{state};
@@ -370,6 +382,7 @@ uint32_t ReadXml(InputStream& in, DataNode& node) {
             XML_Status status = XML_Parse(p, chunk.data(), static_cast<int>(chunk.size()), remaining == 0);
             if (state.stopped) break;
             if (status != XML_STATUS_OK) {
+                if (XML_GetErrorCode(p) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
                 state.errorCode = err::XmlParse;
                 break;
             }

@@ -223,6 +223,12 @@ TEST(MapMethodSweep, GetItemAAddsTheNinthKey) {
     });
 }
 
+// The ninth key makes the map's index: a failure there used to leave the key
+// counted as present with its child owned twice.
+TEST(MapMethodSweep, PutItemAAddsTheNinthKey) {
+    SweepMethod(EightKeys, "", [](IDataValue* v, Var&) { return v->PutItemA("ninth", test::Typed(VT_I4, 9)); });
+}
+
 TEST(MapMethodSweep, PutItemACoercesAString) {
     Source source;
     SweepMethod(Document, "title", [&](IDataValue* v, Var&) { return v->PutItemA("k", source.variant); });
