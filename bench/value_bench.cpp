@@ -136,9 +136,14 @@ void BM_CopyDeepListChain(benchmark::State& state) {
     }
 }
 
-void BM_CopyWideList(benchmark::State& state) {
+DataNode IntList(int64_t items) {
     DataNode list;
-    for (int64_t i = 0; i < state.range(0); ++i) list.listAt(static_cast<uint32_t>(i)).setInt(i, ValueKind::Int32);
+    for (int64_t i = 0; i < items; ++i) list.listAt(static_cast<uint32_t>(i)).setInt(i, ValueKind::Int32);
+    return list;
+}
+
+void BM_CopyWideList(benchmark::State& state) {
+    DataNode list = IntList(state.range(0));
     for (auto _ : state) {
         DataNode copy(list);
         benchmark::DoNotOptimize(copy);
@@ -147,8 +152,7 @@ void BM_CopyWideList(benchmark::State& state) {
 
 // Item 0 of a copy handed out for writing: the snapshot of one item.
 void BM_CopyThenEditFirstItem(benchmark::State& state) {
-    DataNode list;
-    for (int64_t i = 0; i < state.range(0); ++i) list.listAt(static_cast<uint32_t>(i)).setInt(i, ValueKind::Int32);
+    DataNode list = IntList(state.range(0));
     for (auto _ : state) {
         DataNode copy(list);
         copy.listAt(0).setInt(7, ValueKind::Int64);

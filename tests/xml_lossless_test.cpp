@@ -12,6 +12,7 @@
 #include "codec/error_codes.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
+#include "tests/support/printable.h"
 
 namespace zk {
 namespace {
@@ -44,16 +45,7 @@ Trip RoundTrip(const DataNode& tree, uint32_t options = 0) {
     return t;
 }
 
-// Printable ASCII as it is, every other byte as \xHH.
-std::string Bytes(std::string_view bytes) {
-    std::string s;
-    for (unsigned char c : bytes) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
-        s += hex;
-    }
-    return s;
-}
+std::string Bytes(std::string_view bytes) { return test::Printable(bytes); }
 
 std::string Scalar(const DataNode& n) {
     return n.isInt() ? std::to_string(n.num()) : n.isStr() ? std::string(n.str().view()) : std::string();

@@ -13,6 +13,7 @@
 #include "codec/limits.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
+#include "tests/support/printable.h"
 #include "tests/support/small_stack.h"
 
 namespace zk {
@@ -32,16 +33,7 @@ Result Read(std::string_view doc, DataNode& node, uint32_t options = 0) {
 
 constexpr uint32_t kFree = OptionFlags::XmlFreeForm;
 
-// Printable ASCII as it is, every other byte as \xHH.
-std::string Bytes(std::string_view bytes) {
-    std::string s;
-    for (unsigned char c : bytes) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
-        s += hex;
-    }
-    return s;
-}
+std::string Bytes(std::string_view bytes) { return test::Printable(bytes); }
 
 // A compact picture of a tree: strings marked t (Text), b (Binary) or u.
 std::string Show(const DataNode& n) {
