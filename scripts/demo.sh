@@ -38,7 +38,7 @@ cmp -s $out/from_xml.json $out/from_bencode.json && echo "same JSON as from XML:
 heading "JSON -> debug dump"
 run $zkdata dump examples/order.json
 
-heading "JSON -> binary record (32-bit integers): values only, no keys, no types"
+heading "JSON -> binary record (each integer at the width JSON gave it): values only, no keys, no types"
 run $zkdata convert --to binary -o $out/order.bin examples/order.json
 od -An -tx1 $out/order.bin | head -n 3
 echo "... ($(wc -c <$out/order.bin) bytes)"
