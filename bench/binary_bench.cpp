@@ -8,7 +8,7 @@
 #include <string>
 
 #include "codec/binary.h"
-#include "codec/error_codes.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

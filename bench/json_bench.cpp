@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "codec/format_switch.h"
-#include "codec/text/json.h"
 #include "bench/support/records.h"
+#include "codec/text/json.h"
+#include "zk_data/codec/format_switch.h"
 
 #if __has_include(<nlohmann/json.hpp>)
 #include <nlohmann/json.hpp>

@@ -3,8 +3,9 @@
 #include <random>
 #include <string>
 
-#include "codec/xml/base64.h"
-#include "codec/xml/text_convert.h"
+#include "zk_data/text/base64.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 namespace zk {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "value/data_node.h"
 #include "value/node_pool.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 namespace {

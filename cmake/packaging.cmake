@@ -2,7 +2,8 @@
 # zk_data::module), pkg-config's zk_data.pc and the Debian package.
 #
 # Layout under the prefix (lib is CMAKE_INSTALL_LIBDIR):
-#   include/zk_data/           value/, codec/, platform/ headers, zk_data.h
+#   include/zk_data/           the public headers: text/, value/, codec/,
+#                              platform/ and zk_data.h (the object interface)
 #   lib/libzk_data_core.a      the core library (C++ API)
 #   lib/libzk_data.so.N        the object interface module, SONAME libzk_data.so.<major>
 #   lib/lua/5.4/zk_data.so     the Lua module (lua/lua.cmake, ZK_DATA_LUA_CMODDIR)
@@ -17,15 +18,18 @@ set(ZK_DATA_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/zk_data)
 set(ZK_DATA_PCDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # The core: installed as libzk_data_core.a, exported as zk_data::core. Its
-# headers need C++20, and its users expat (and iconv, which is in glibc).
+# headers need C++20; linking the archive needs expat (and iconv, which is in
+# glibc), which no public header includes.
 set_target_properties(zk_core PROPERTIES OUTPUT_NAME zk_data_core EXPORT_NAME core)
 target_compile_features(zk_core INTERFACE cxx_std_20)
 install(TARGETS zk_core EXPORT zk_dataTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY value codec platform DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data
+# Only include/zk_data is installed; the headers beside the sources are private.
+install(DIRECTORY include/zk_data DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h")
-install(FILES ${PROJECT_BINARY_DIR}/generated/value/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data/value)
+install(FILES ${PROJECT_BINARY_DIR}/generated/zk_data/value/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zk_data/value)
 
 install(EXPORT zk_dataTargets NAMESPACE zk_data:: DESTINATION ${ZK_DATA_CMAKEDIR})
 configure_package_config_file(cmake/zk_dataConfig.cmake.in ${PROJECT_BINARY_DIR}/zk_dataConfig.cmake
@@ -61,7 +65,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The headers include expat's; the Lua module needs an interpreter to load it.
+# Linking the static core needs libexpat.so; the Lua module needs an
+# interpreter to load it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libexpat1-dev")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "lua5.4, pkg-config")
 include(CPack)

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -1,4 +1,4 @@
-#include "codec/error_codes.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 

@@ -1,9 +1,8 @@
-#include "codec/format_switch.h"
+#include "zk_data/codec/format_switch.h"
 
 #include <cstring>
 
 #include "codec/binary.h"
-#include "codec/error_codes.h"
 #include "codec/text/bencode.h"
 #include "codec/text/debug_dump.h"
 #include "codec/text/http_message.h"
@@ -11,7 +10,7 @@
 #include "codec/text/json.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
-#include "platform/last_error.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 
@@ -74,7 +73,5 @@ uint32_t readFromBuffer(DataNode& node, const void* buf, uint32_t& size) {
     size = code ? 0 : in.tell();
     return code;
 }
-
-void PublishError(uint32_t code) noexcept { SetLastError(code); }
 
 }  // namespace zk

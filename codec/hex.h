@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "codec/output_stream.h"
+#include "zk_data/codec/output_stream.h"
 
 namespace zk {
 

@@ -1,8 +1,8 @@
-#include "codec/input_stream.h"
+#include "zk_data/codec/input_stream.h"
 
 #include <cstring>
 
-#include "value/decimal.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk {
 

@@ -1,4 +1,4 @@
-#include "codec/output_stream.h"
+#include "zk_data/codec/output_stream.h"
 
 #include <cstdlib>
 #include <new>

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
-#include "value/data_node.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
+#include "zk_data/value/data_node.h"
 
 namespace {
 

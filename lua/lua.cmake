@@ -2,7 +2,7 @@
 #
 # zk_lua        the bridge and the run-time lookup of the host's Lua API; links
 #               no Lua, so libzk_data.so (object/object.cmake) stays loadable
-#               in hosts without Lua. Its users link zk_core after it.
+#               in hosts without Lua.
 # zk_lua_linked the Lua API bound at link time, for programs that link Lua or
 #               are loaded by a Lua interpreter.
 # zk_data_lua   lua/zk_data.so for require "zk_data": the interpreter that
@@ -13,7 +13,7 @@ pkg_check_modules(LUA54 REQUIRED IMPORTED_TARGET lua5.4)
 
 add_library(zk_lua STATIC ${CMAKE_CURRENT_LIST_DIR}/lua_bridge.cpp ${CMAKE_CURRENT_LIST_DIR}/lua_api_host.cpp)
 target_include_directories(zk_lua PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${LUA54_INCLUDE_DIRS})
-target_link_libraries(zk_lua PUBLIC ${CMAKE_DL_LIBS})
+target_link_libraries(zk_lua PUBLIC zk_core ${CMAKE_DL_LIBS})
 
 add_library(zk_lua_linked STATIC ${CMAKE_CURRENT_LIST_DIR}/lua_api_linked.cpp)
 target_include_directories(zk_lua_linked PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${LUA54_INCLUDE_DIRS})

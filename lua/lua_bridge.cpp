@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "lua/lua_api.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -27,7 +27,7 @@
 
 #include <cstdint>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 struct lua_State;
 

@@ -17,10 +17,10 @@
 #include <new>
 #include <vector>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace zk {
 

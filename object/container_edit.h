@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

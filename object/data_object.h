@@ -17,8 +17,8 @@
 #include <new>
 
 #include "object/dispatch.h"
-#include "value/data_node.h"
-#include "zk_data.h"
+#include "zk_data/value/data_node.h"
+#include "zk_data/zk_data.h"
 
 namespace zk {
 

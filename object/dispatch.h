@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace zk {
 

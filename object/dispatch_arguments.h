@@ -14,7 +14,7 @@
 // DISP_E_PARAMNOTFOUND) is DISP_E_PARAMNOTOPTIONAL.
 #pragma once
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace zk {
 

@@ -4,9 +4,10 @@
 // node a map first.
 #include <string>
 
-#include "codec/xml/text_convert.h"
 #include "object/container_edit.h"
 #include "object/data_object.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 namespace zk {
 namespace {

@@ -3,7 +3,7 @@
 // answers S_OK only when it is 0. Changed atomically, from any thread.
 #pragma once
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace zk {
 

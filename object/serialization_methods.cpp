@@ -4,10 +4,11 @@
 // last error.
 #include <cstring>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "lua/lua_bridge.h"
 #include "object/data_object.h"
+#include "object/publish_error.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {

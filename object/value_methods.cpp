@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "codec/xml/text_convert.h"
 #include "object/data_object.h"
+#include "zk_data/text/text_convert.h"
 
 namespace zk {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/oleauto.h"
+#include "zk_data/platform/oleauto.h"
 
 namespace {
 

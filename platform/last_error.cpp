@@ -1,4 +1,4 @@
-#include "platform/last_error.h"
+#include "zk_data/platform/oleauto.h"
 
 namespace {
 thread_local DWORD lastError = 0;

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/com_interfaces.h"
-#include "platform/oleauto.h"
+#include "zk_data/platform/com_interfaces.h"
+#include "zk_data/platform/oleauto.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // VariantInit and VariantClear: a variant owns the string, array or interface
 // it holds by value; a by-reference variant owns nothing.
-#include "platform/com_interfaces.h"
-#include "platform/oleauto.h"
+#include "zk_data/platform/com_interfaces.h"
+#include "zk_data/platform/oleauto.h"
 
 namespace {
 

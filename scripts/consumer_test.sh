@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Uses an installed zk_data as a consumer would, from a built tree:
-#  1. cmake --install into a temporary prefix; tests/consumer built against it
-#     through find_package and through pkg-config, and run; the Lua module
-#     loaded from its installed place by lua5.4.
+#  1. cmake --install into a temporary prefix, which must hold the public
+#     headers only; tests/consumer built against it through find_package and
+#     through pkg-config, with an expat.h that fails to compile first on the
+#     include path (no public header may need expat's), and run; the Lua
+#     module loaded from its installed place by lua5.4.
 #  2. cpack makes the .deb; dpkg installs it, zkdata --version, the Lua module
 #     and the consumer run from /usr, and the package is purged again
 #     (needs root or sudo; zk-data must not be installed already).
@@ -29,7 +31,11 @@ expect() {  # expect PATTERN COMMAND...: runs COMMAND, prints its output, fails 
 }
 
 cmake --build "$build" -j"$(nproc)" >/dev/null
-version=$(sed -n 's/^#define ZK_DATA_VERSION_STRING "\(.*\)"$/\1/p' "$build/generated/value/version.h")
+# First on every consumer's include path: any use of expat's headers fails.
+mkdir -p "$tmp/no-expat"
+echo '#error "a public zk_data header included expat.h"' >"$tmp/no-expat/expat.h"
+cp "$tmp/no-expat/expat.h" "$tmp/no-expat/expat_external.h"
+version=$(sed -n 's/^#define ZK_DATA_VERSION_STRING "\(.*\)"$/\1/p' "$build/generated/zk_data/value/version.h")
 json='{"name":"abc","n":5}'
 lua_check='local zk = require "zk_data"
 local v = assert(zk.decode("json", assert(zk.encode("json", {name = "abc", n = 5}))))
@@ -46,13 +52,18 @@ check_prefix() {
            share/man/man1/zkdata.1 share/doc/zk_data/README.md share/doc/zk_data/CHANGELOG.md; do
     [ -f "$prefix/$f" ] || { echo "consumer: $tag: $prefix/$f missing" >&2; exit 1; }
   done
+  say "$tag: the installed headers are the public ones"
+  diff <(cd "$prefix/include/zk_data" && find . -name '*.h' | sort) \
+       <(cd include/zk_data && { find . -name '*.h'; echo ./value/version.h; } | sort) ||
+    { echo "consumer: $tag: installed headers differ from include/zk_data" >&2; exit 1; }
   say "$tag: zkdata --version"
   expect "zkdata $version" "$prefix/bin/zkdata" --version
 
   say "$tag: find_package(zk_data) and tests/consumer"
   local where=(-DCMAKE_PREFIX_PATH="$prefix")
   [ "$prefix" != /usr ] || where=()  # the .deb: found on CMake's own path
-  cmake -S tests/consumer -B "$tmp/cmake-$tag" "${where[@]}" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+  cmake -S tests/consumer -B "$tmp/cmake-$tag" "${where[@]}" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+    -DCMAKE_CXX_FLAGS="-I$tmp/no-expat" >/dev/null
   cmake --build "$tmp/cmake-$tag" >/dev/null
   expect "zk_data $version: $json" "$tmp/cmake-$tag/consumer_core"
   expect "DataObject holds 42" "$tmp/cmake-$tag/consumer_module"
@@ -61,8 +72,9 @@ check_prefix() {
   pcdir=$(dirname "$(find "$prefix"/lib* -name zk_data.pc | head -1)")
   expect "$version" env PKG_CONFIG_PATH="$pcdir" pkg-config --modversion zk_data
   # shellcheck disable=SC2046
-  g++ -std=c++20 -Wall -Wextra -Werror tests/consumer/core.cpp \
-    $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs zk_data) -o "$tmp/pc-$tag"
+  # The core is a static archive: --static adds what linking it needs (expat).
+  g++ -std=c++20 -Wall -Wextra -Werror -I"$tmp/no-expat" tests/consumer/core.cpp \
+    $(PKG_CONFIG_PATH="$pcdir" pkg-config --static --cflags --libs zk_data) -o "$tmp/pc-$tag"
   expect "zk_data $version: $json" "$tmp/pc-$tag"
 
   say "$tag: Lua module"

@@ -15,18 +15,18 @@ out="$root/build-fuzz"
 # FUZZ_TARGETS="a b" limits a run to those targets.
 targets=(${FUZZ_TARGETS:-fuzz_read fuzz_roundtrip fuzz_base64 fuzz_text_convert})
 cxx="${CXX_FUZZ:-clang++-14}"
-flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -I"$root"
+flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -I"$root" -I"$root/include"
        -fsanitize=address,undefined -fno-sanitize-recover=undefined)
 
 build() {
   mkdir -p "$out/obj" "$out/artifacts"
-  local srcs=(value/*.cpp codec/*.cpp codec/xml/*.cpp codec/text/*.cpp platform/*.cpp)
+  local srcs=(text/*.cpp value/*.cpp codec/*.cpp codec/xml/*.cpp codec/text/*.cpp)
   local objs=() stale=() src obj t
   for src in "${srcs[@]}"; do
     obj="$out/obj/${src//\//_}.o"
     objs+=("$obj")
     if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] ||
-       [ -n "$(find value codec platform -name '*.h' -newer "$obj" -print -quit)" ]; then
+       [ -n "$(find include text value codec -name '*.h' -newer "$obj" -print -quit)" ]; then
       stale+=("$src")
     fi
   done

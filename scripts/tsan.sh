@@ -16,7 +16,7 @@ g++ -std=c++20 $flags -Wall -Wextra -I. -Iinclude tests/tsan/threads_test.cpp \
 # without address randomisation avoids that.
 run=("$out/threads_test")
 command -v setarch >/dev/null && run=(setarch "$(uname -m)" -R "${run[@]}")
-g++ -std=c++20 $flags -Wall -Wextra -I. -I"$out/generated" tests/node_pool_test.cpp \
+g++ -std=c++20 $flags -Wall -Wextra -I. -Iinclude -I"$out/generated" tests/node_pool_test.cpp \
   "$out/libzk_data_core.a" -lgtest -lgtest_main -lexpat -pthread -o "$out/node_pool_test"
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:-}"
 "${run[@]}"

@@ -1,4 +1,4 @@
-#include "codec/xml/base64.h"
+#include "zk_data/text/base64.h"
 
 #include <gtest/gtest.h>
 

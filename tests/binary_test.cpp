@@ -10,8 +10,8 @@
 #include <string>
 
 #include "codec/binary.h"
-#include "codec/error_codes.h"
 #include "codec/limits.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

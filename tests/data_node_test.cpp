@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "value/data_node.h"
 #include "value/tree_ops.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "codec/text/debug_dump.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -1,13 +1,11 @@
-// The format switch, the error-code table and the per-thread last error.
+// The format switch and the error-code table.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
-#include "platform/last_error.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {
@@ -172,21 +170,6 @@ TEST(CallerBuffer, FailedReadKeepsItsPartialTree) {
     EXPECT_EQ(n.size(), 3u);  // a list keeps the item that failed
     EXPECT_TRUE(n.hasOption(0x80));
     EXPECT_EQ(n.format(), FormatId::Json);
-}
-
-TEST(LastError, PublishErrorIsPerThread) {
-    PublishError(err::BufferTooSmall);
-    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
-    DWORD seenByOther = 1;
-    std::thread other([&] {
-        seenByOther = GetLastError();
-        PublishError(err::StreamFailure);
-    });
-    other.join();
-    EXPECT_EQ(seenByOther, 0u);
-    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
-    PublishError(0);
-    EXPECT_EQ(GetLastError(), 0u);
 }
 
 TEST(ErrorCodes, EveryCodeHasItsOwnMessage) {

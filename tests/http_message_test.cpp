@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "codec/error_codes.h"
 #include "codec/text/http_message.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "codec/error_codes.h"
 #include "codec/text/ini.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

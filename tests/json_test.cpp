@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "codec/limits.h"
 #include "codec/text/json.h"
 #include "tests/support/small_stack.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "codec/input_stream.h"
-#include "codec/output_stream.h"
+#include "zk_data/codec/input_stream.h"
+#include "zk_data/codec/output_stream.h"
 
 namespace zk {
 namespace {

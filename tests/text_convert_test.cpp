@@ -1,4 +1,5 @@
-#include "codec/xml/text_convert.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 #include <gtest/gtest.h>
 

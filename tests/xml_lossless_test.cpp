@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "codec/error_codes.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
 #include "tests/support/printable.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
 #include "tests/support/printable.h"
 #include "tests/support/small_stack.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "codec/error_codes.h"
-#include "codec/xml/base64.h"
 #include "codec/xml/xml_writer.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/text/base64.h"
 
 namespace zk {
 namespace {

@@ -1,6 +1,6 @@
 #include "tools/format_names.h"
 
-#include "value/node_type.h"
+#include "zk_data/value/node_type.h"
 
 namespace zk {
 namespace {

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "tools/format_names.h"
 #include "tools/tree_fixups.h"
-#include "value/version.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
+#include "zk_data/value/version.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "value/data_node.h"
 #include "value/shape_memory.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

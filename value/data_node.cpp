@@ -1,10 +1,10 @@
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 #include <new>
 
-#include "codec/xml/text_convert.h"
-#include "value/decimal.h"
 #include "value/tree_ops.h"
+#include "zk_data/text/text_convert.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk {
 

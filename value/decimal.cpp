@@ -1,4 +1,4 @@
-#include "value/decimal.h"
+#include "zk_data/value/decimal.h"
 
 #include <bit>
 #include <cstring>

@@ -1,13 +1,13 @@
-#include "value/list_value.h"
+#include "zk_data/value/list_value.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "value/data_node.h"
 #include "value/growth.h"
 #include "value/tree_ops.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

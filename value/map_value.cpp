@@ -1,14 +1,14 @@
-#include "value/map_value.h"
+#include "zk_data/value/map_value.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <random>
 
-#include "value/data_node.h"
 #include "value/growth.h"
 #include "value/tree_ops.h"
 #include "value/word_load.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

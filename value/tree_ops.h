@@ -6,8 +6,8 @@
 
 #include <new>
 
-#include "value/data_node.h"
 #include "value/node_pool.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

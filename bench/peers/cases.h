@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk::bench {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "value/data_node.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk::bench {
 

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "codec/input_stream.h"
-#include "codec/output_stream.h"
-#include "value/data_node.h"
+#include "zk_data/codec/input_stream.h"
+#include "zk_data/codec/output_stream.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

@@ -1,9 +1,10 @@
 #include "codec/text/debug_dump.h"
 
-#include "codec/error_codes.h"
 #include "codec/hex.h"
 #include "codec/limits.h"
-#include "codec/xml/text_convert.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 namespace zk {
 namespace {

@@ -16,8 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/output_stream.h"
-#include "value/data_node.h"
+#include "zk_data/codec/output_stream.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

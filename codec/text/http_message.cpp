@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "codec/error_codes.h"
-#include "value/decimal.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk {
 namespace {

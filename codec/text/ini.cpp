@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "codec/error_codes.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

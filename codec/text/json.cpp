@@ -1,8 +1,8 @@
 #include "codec/text/json.h"
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "value/child_collector.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk {
 namespace {

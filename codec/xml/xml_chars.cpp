@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <new>
 
-#include "codec/xml/text_convert.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 namespace zk {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "codec/xml/xml_scan.h"
-#include "value/byte_string.h"
+#include "zk_data/text/byte_string.h"
 
 namespace zk {
 

@@ -4,11 +4,12 @@
 #include <new>
 #include <string_view>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
-#include "codec/xml/base64.h"
-#include "codec/xml/text_convert.h"
-#include "value/decimal.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/text/base64.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk {
 namespace {

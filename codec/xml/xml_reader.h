@@ -25,10 +25,10 @@
 #include <exception>
 #include <vector>
 
-#include "codec/input_stream.h"
-#include "value/byte_string.h"
-#include "value/data_node.h"
 #include "value/shape_memory.h"
+#include "zk_data/codec/input_stream.h"
+#include "zk_data/text/byte_string.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
-#include "codec/xml/base64.h"
 #include "codec/xml/xml_chars.h"
 #include "codec/xml/xml_scan.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/text/base64.h"
 
 namespace zk {
 namespace {

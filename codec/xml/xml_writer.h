@@ -23,9 +23,9 @@
 
 #include <cstdint>
 
-#include "codec/output_stream.h"
-#include "value/byte_string.h"
-#include "value/data_node.h"
+#include "zk_data/codec/output_stream.h"
+#include "zk_data/text/byte_string.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 

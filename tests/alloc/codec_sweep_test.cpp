@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "codec/format_switch.h"
 #include "tests/alloc/documents.h"
 #include "tests/alloc/sweep.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk::alloc {
 namespace {

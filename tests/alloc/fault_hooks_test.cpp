@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/oleauto.h"
 #include "tests/alloc/fault_hooks.h"
-#include "value/byte_string.h"
-#include "value/data_node.h"
+#include "zk_data/platform/oleauto.h"
+#include "zk_data/text/byte_string.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk::alloc {
 namespace {

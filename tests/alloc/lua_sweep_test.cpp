@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "tests/alloc/documents.h"
 #include "tests/alloc/fault_hooks.h"
 #include "tests/alloc/sweep.h"
 #include "tests/lua/lua_test_support.h"
 #include "tests/object/object_test_support.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 extern "C" int luaopen_zk_data(lua_State* L);
 

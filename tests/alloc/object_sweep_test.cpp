@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "tests/alloc/documents.h"
 #include "tests/alloc/sweep.h"
 #include "tests/object/object_test_support.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk::alloc {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "codec/format_switch.h"
 #include "object/module.h"
 #include "tests/alloc/fault_hooks.h"
 #include "value/node_pool.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk::alloc {
 namespace {

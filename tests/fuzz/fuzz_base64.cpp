@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/xml/base64.h"
 #include "fuzz_common.h"
+#include "zk_data/text/base64.h"
 
 using namespace zk;
 

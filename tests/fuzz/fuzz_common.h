@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/error_codes.h"
-#include "codec/format_switch.h"
 #include "codec/limits.h"
-#include "value/data_node.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk_fuzz {
 

@@ -3,8 +3,9 @@
 // Utf8ToGbk equals Utf8ToWide followed by WideToGbk.
 #include <string>
 
-#include "codec/xml/text_convert.h"
 #include "fuzz_common.h"
+#include "zk_data/text/gbk.h"
+#include "zk_data/text/text_convert.h"
 
 using namespace zk;
 

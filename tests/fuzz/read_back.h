@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "value/data_node.h"
-#include "value/decimal.h"
+#include "zk_data/value/data_node.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk_fuzz {
 

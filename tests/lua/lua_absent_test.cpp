@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace {
 

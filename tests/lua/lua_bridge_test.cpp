@@ -5,10 +5,10 @@
 
 #include <climits>
 
-#include "codec/error_codes.h"
 #include "codec/limits.h"
 #include "tests/lua/lua_test_support.h"
 #include "tests/support/small_stack.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk::test {
 namespace {

@@ -4,9 +4,9 @@
 // the Lua API on its own.
 #include <dlfcn.h>
 
-#include "codec/error_codes.h"
 #include "tests/lua/lua_test_support.h"
 #include "tests/object/object_test_support.h"
+#include "zk_data/codec/error_codes.h"
 
 namespace zk::test {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace host {
 

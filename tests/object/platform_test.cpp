@@ -5,8 +5,8 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/com_interfaces.h"
-#include "platform/oleauto.h"
+#include "zk_data/platform/com_interfaces.h"
+#include "zk_data/platform/oleauto.h"
 
 namespace {
 

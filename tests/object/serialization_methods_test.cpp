@@ -1,7 +1,11 @@
 // Format, caller-buffer and byte-array methods, and what they leave in the
 // thread's last-error slot.
-#include "codec/format_switch.h"
+#include <thread>
+
+#include "object/publish_error.h"
 #include "tests/object/object_test_support.h"
+#include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_switch.h"
 
 namespace zk::test {
 namespace {
@@ -215,6 +219,21 @@ TEST(Load, ArrayBehavesAsLoadWithItsData) {
     other->put_Format(3);
     BytesOfObject(other.get())->Load(static_cast<const BYTE*>(array.parray->pvData), 7, &direct);
     EXPECT_EQ(consumed, direct);
+}
+
+TEST(LastError, PublishErrorIsPerThread) {
+    PublishError(err::BufferTooSmall);
+    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
+    DWORD seenByOther = 1;
+    std::thread other([&] {
+        seenByOther = GetLastError();
+        PublishError(err::StreamFailure);
+    });
+    other.join();
+    EXPECT_EQ(seenByOther, 0u);
+    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
+    PublishError(0);
+    EXPECT_EQ(GetLastError(), 0u);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "zk_data.h"
+#include "zk_data/zk_data.h"
 
 namespace {
 

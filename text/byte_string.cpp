@@ -1,4 +1,4 @@
-#include "value/byte_string.h"
+#include "zk_data/text/byte_string.h"
 
 #include <bit>
 #include <cstdlib>

@@ -13,9 +13,9 @@
 
 #include <cstdint>
 
-#include "codec/input_stream.h"
-#include "codec/output_stream.h"
-#include "value/data_node.h"
+#include "zk_data/codec/input_stream.h"
+#include "zk_data/codec/output_stream.h"
+#include "zk_data/value/data_node.h"
 
 namespace zk {
 
@@ -33,8 +33,5 @@ uint32_t writeNode(const DataNode& node, OutputStream& out);
 uint32_t readNode(DataNode& node, InputStream& in);
 uint32_t writeToBuffer(const DataNode& node, void* buf, uint32_t& size);
 uint32_t readFromBuffer(DataNode& node, const void* buf, uint32_t& size);
-
-// Stores code as the calling thread's last-error value.
-void PublishError(uint32_t code) noexcept;
 
 }  // namespace zk

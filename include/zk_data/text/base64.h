@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "value/byte_string.h"
+#include "zk_data/text/byte_string.h"
 
 namespace zk {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "win_types.h"
+#include "zk_data/platform/win_types.h"
 
 // ---- identities ----
 

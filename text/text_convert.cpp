@@ -1,7 +1,9 @@
 // UTF-16 <-> UTF-8. Both directions size the destination for the worst case
 // (3 bytes per unit, 1 unit per byte), convert straight into it and shrink, so
 // the result is the only allocation.
-#include "codec/xml/text_convert.h"
+#include "zk_data/text/text_convert.h"
+
+#include "text/utf_runs.h"
 
 #include <cstdint>
 #include <cstring>

@@ -18,11 +18,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "value/byte_string.h"
-#include "value/list_value.h"
-#include "value/map_value.h"
-#include "value/node_ref.h"
-#include "value/node_type.h"
+#include "zk_data/text/byte_string.h"
+#include "zk_data/value/list_value.h"
+#include "zk_data/value/map_value.h"
+#include "zk_data/value/node_ref.h"
+#include "zk_data/value/node_type.h"
 
 namespace zk {
 

@@ -4,7 +4,7 @@
 // exactly these, so a host frees with the module's own allocator.
 #pragma once
 
-#include "com_types.h"
+#include "zk_data/platform/com_types.h"
 
 extern "C" {
 
@@ -37,6 +37,8 @@ void VariantInit(VARIANTARG* pvarg);
 // VT_EMPTY. By-reference variants own nothing.
 HRESULT VariantClear(VARIANTARG* pvarg);
 
+// The calling thread's last-error value: each SetLastError overwrites it,
+// GetLastError reads it back, and threads never see each other's value.
 void SetLastError(DWORD dwErrCode);
 DWORD GetLastError(void);
 }

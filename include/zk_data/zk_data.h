@@ -11,9 +11,9 @@
 // conventions and who owns what.
 #pragma once
 
-#include "platform/com_interfaces.h"
-#include "platform/com_types.h"
-#include "platform/oleauto.h"
+#include "zk_data/platform/com_interfaces.h"
+#include "zk_data/platform/com_types.h"
+#include "zk_data/platform/oleauto.h"
 
 struct lua_State;
 

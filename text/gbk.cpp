@@ -3,7 +3,10 @@
 // anything it cannot convert; each stop is answered with one replacement and
 // the conversion resumes after the offending unit or byte, so every stop
 // makes progress.
-#include "codec/xml/text_convert.h"
+#include "zk_data/text/gbk.h"
+
+#include "text/utf_runs.h"
+#include "zk_data/text/text_convert.h"
 
 #include <iconv.h>
 

@@ -4,7 +4,7 @@
 // Release, never deleted through an interface pointer.
 #pragma once
 
-#include "com_types.h"
+#include "zk_data/platform/com_types.h"
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;

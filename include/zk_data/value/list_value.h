@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "value/node_ref.h"
+#include "zk_data/value/node_ref.h"
 
 namespace zk {
 

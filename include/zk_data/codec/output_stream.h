@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "value/decimal.h"
+#include "zk_data/value/decimal.h"
 
 namespace zk {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "value/byte_string.h"
-#include "value/node_ref.h"
+#include "zk_data/text/byte_string.h"
+#include "zk_data/value/node_ref.h"
 
 namespace zk {
 
