@@ -191,8 +191,6 @@ uint32_t Writer::writeList(const DataNode& n, uint32_t depth) {
 }
 
 uint32_t Writer::writeMap(const DataNode& n, uint32_t depth) {
-    // Entries and insertion order are one structure here, so every key has
-    // its child and err::MissingEntry cannot arise.
     if (n.map().empty()) return err::EmptyMap;
     if (!n.hasOption(OptionFlags::MapUnframed)) putLength(lengths_[nextLength_++]);
     for (const MapValue::Entry& e : n.map())

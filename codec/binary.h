@@ -15,8 +15,9 @@
 // The reader refuses string and map body lengths above 10 MiB and list
 // counts above 1 Mi before allocating anything; the writer enforces neither.
 // A record may end before its template does: a map field that finds no byte
-// at all ends the map successfully, later fields keeping their values (an
-// Int field that met the end is set to 0, as every failed Int read is).
+// at all ends the map successfully: that field and the later ones keep their
+// template values and kinds (an Int read on its own that meets the end is
+// still set to 0).
 //
 // Both walk at most kMaxDepth levels, the root being level 1; a node deeper
 // than that is refused with err::Unsupported (in a list: err::BadListItem),

@@ -35,8 +35,6 @@ uint32_t PushList(const LuaApi& lua, lua_State* L, const ListValue& list, uint32
     return err::Ok;
 }
 
-// Entries sit in insertion order, each key with its child, so a key without
-// an entry (25000003) cannot occur here.
 uint32_t PushMap(const LuaApi& lua, lua_State* L, const MapValue& map, uint32_t depth) {
     lua.createtable(L, SizeHint(map.size()), 0);
     for (const MapValue::Entry& e : map) {

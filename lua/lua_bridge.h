@@ -16,7 +16,7 @@
 // memory error comes back to it instead of unwinding through the host, and
 // LuaRead reads into a node of its own first (it makes no Lua allocation).
 //
-// Depth: a container is refused with 25000001 when it would be the
+// Depth: a container is refused with err::Unsupported when it would be the
 // (kMaxDepth + 1)-th level, the root being level 1, as in every codec; so is
 // any level for which Lua refuses the stack room it needs (two slots). Deep
 // input therefore fails cleanly and the recursion stays bounded.
@@ -36,15 +36,16 @@ namespace zk {
 struct LuaApi;
 
 // Pushes exactly one value for node and returns 0, or returns a code and
-// pushes nothing: 25000001 for a None node anywhere in the tree, a tree too
-// deep or no room on Lua's stacks, 25000003 for a map key without an entry.
+// pushes nothing: err::Unsupported for a None node anywhere in the tree, a
+// tree too deep or no room on Lua's stacks.
 uint32_t LuaPush(const LuaApi& lua, lua_State* L, const DataNode& node);
 
 // Reads the value at idx (any valid stack index or pseudo-index) into node.
 // On failure the node where the failure was met is cleared and the nodes
-// above it keep what was read before it. Codes: 25000001 for a value that is
-// not a number, string or table (an invalid idx included) or a table too
-// deep, 25000007 and 20101003 for keys that do not make a list or a map.
+// above it keep what was read before it. Codes: err::Unsupported for a value
+// that is not a number, string or table (an invalid idx included) or a table
+// too deep; err::BadListItem and err::LuaMixedKeys for keys that do not make
+// a list or a map.
 uint32_t LuaRead(const LuaApi& lua, lua_State* L, int idx, DataNode& node);
 
 // The Lua 5.4 API of the running process, found by symbol name on first use,

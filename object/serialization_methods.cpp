@@ -48,7 +48,7 @@ HRESULT DataObject::ReadFromBuffer(const BYTE* buffer, ULONG* size) {
 
 // This module links no Lua, so that hosts without Lua can load it: the Lua
 // API is looked up in the host's process. A process without Lua 5.4 symbols,
-// or a state of another Lua version, is an unusable argument (20100001).
+// or a state of another Lua version, is an unusable argument (err::BadArgument).
 HRESULT DataObject::PushToLua(lua_State* L) {
     if (!L) return Refuse();
     const LuaApi* lua = HostLuaApi(L);

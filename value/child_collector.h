@@ -3,6 +3,14 @@
 // it in one piece when it closes, so its array ends at its exact size instead
 // of growing step by step. The array itself is made when the container opens,
 // at a size ShapeMemory guesses.
+//
+// It lives in value/, as a friend of the containers, rather than beside the
+// readers in codec/: it sizes, fills and fits a container's array in place,
+// which the containers' own interface deliberately does not offer, because a
+// caller holding such an array could break what every container promises
+// (handles that are never null, a map index that matches its entries, the
+// strong guarantee on allocation failure). Keeping the helper next to the
+// containers keeps those promises in one layer, with their tests.
 #pragma once
 
 #include <cstddef>

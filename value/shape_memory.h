@@ -10,6 +10,14 @@
 // same type closed at the same depth. Documents repeat their shapes (a list
 // of records), so the guess is mostly exact; at the close, the array is
 // fitted to its size either way.
+//
+// Like ChildCollector, it lives in value/, as a friend of the containers, rather than beside the
+// readers in codec/: it sizes, fills and fits a container's array in place,
+// which the containers' own interface deliberately does not offer, because a
+// caller holding such an array could break what every container promises
+// (handles that are never null, a map index that matches its entries, the
+// strong guarantee on allocation failure). Keeping the helper next to the
+// containers keeps those promises in one layer, with their tests.
 #pragma once
 
 #include <cstdint>

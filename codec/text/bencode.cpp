@@ -32,8 +32,7 @@ uint32_t WriteList(OutputStream& out, const ListValue& list, uint32_t depth) {
 
 uint32_t WriteDict(OutputStream& out, const MapValue& map, uint32_t depth) {
     out.put('d');
-    // Entries are walked in insertion order, unsorted, and each one holds its
-    // child, so a key without an entry (25000003) cannot occur here.
+    // Entries are walked in insertion order, unsorted.
     for (const MapValue::Entry& member : map) {
         WriteBytes(out, member.key.view());
         if (uint32_t code = WriteValue(out, *member.child, depth)) return code;

@@ -92,8 +92,6 @@ private:
         return err::Ok;
     }
 
-    // Entries are walked in insertion order and each one holds its child, so
-    // a key without an entry (err::MissingEntry) cannot occur here.
     uint32_t dumpMap(const MapValue& map, uint32_t level) {
         if (level >= kMaxDepth) return err::Unsupported;
         header("map", map.size());

@@ -19,7 +19,7 @@
 // turn a request into a response or back; a colon in a header name; a space
 // that starts a header value; a line longer than the reader takes), and a
 // body whose length Content-Length does not announce, are refused with
-// 20100001. Raw text is the caller's and is not looked into.
+// err::BadArgument. Raw text is the caller's and is not looked into.
 #pragma once
 
 #include <cstdint>

@@ -6,8 +6,8 @@
 // CR LF; the reader takes LF or CR LF and drops every CR.
 //
 // What the writer reports as written, the reader takes back. It refuses with
-// 25000001 a CR or LF anywhere; an empty section name or one holding ']'; an
-// empty key, one holding '=' or starting with '#' or '['. A value holding '#'
+// err::Unsupported a CR or LF anywhere; an empty section name or one holding
+// ']'; an empty key, one holding '=' or starting with '#' or '['. A value holding '#'
 // gets one more '#' at its end, the empty comment the reader cuts off. An
 // empty root writes nothing, which reads back as None.
 //

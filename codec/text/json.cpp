@@ -50,8 +50,6 @@ uint32_t WriteList(OutputStream& out, const ListValue& list, uint32_t depth) {
 
 uint32_t WriteMap(OutputStream& out, const MapValue& map, uint32_t depth) {
     out.put('{');
-    // Entries are walked in insertion order and each one holds its child, so
-    // a key without an entry (25000003) cannot occur here.
     for (uint32_t i = 0; i < map.size(); ++i) {
         const MapValue::Entry& member = map.entry(i);
         if (i) out.put(',');

@@ -2,7 +2,8 @@
 //
 // Strings are the node's raw bytes between two double quotes, with no escape
 // sequences either way, so a string holding a double quote cannot be written
-// (20100007). Keys must not be empty, on writing (25000001) as on reading.
+// (err::JsonSeparator). Keys must not be empty, on writing (err::Unsupported)
+// as on reading.
 // Numbers are signed 64-bit decimal integers; true and false read as the
 // integers 1 and 0, null is refused. The writer emits no white space; the
 // reader skips it only between tokens.

@@ -15,7 +15,7 @@
 // Hostile input: expat limits entity expansion (billion laughs) by itself;
 // this reader bounds the tree depth at kMaxDepth and, on expat releases that
 // expand nested entities recursively, the number of entity declarations
-// (both fail with 25000008). See docs/xml.md.
+// (both fail with err::XmlParse). See docs/xml.md.
 #pragma once
 
 #include <expat.h>

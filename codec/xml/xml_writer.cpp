@@ -246,8 +246,6 @@ private:
         return err::Ok;
     }
 
-    // Entries and insertion order are one structure here, so a key without
-    // its entry (25000003) cannot occur.
     uint32_t typedMap(const MapValue& map, int level, uint32_t depth) {
         TypedTag(MapStart, level);
         for (const MapValue::Entry& e : map) {

@@ -18,7 +18,7 @@
 // free-form layout as strings; free-form shapes, see docs/xml.md). What XML
 // cannot carry either takes another form that reads back the same (base64,
 // character references for CR, TAB and LF, text in place of CDATA) or fails
-// the write with 25000001.
+// the write with err::Unsupported.
 #pragma once
 
 #include <cstdint>
@@ -29,21 +29,22 @@
 
 namespace zk {
 
-// Writes the declaration and the root element. 20100001 when out has already
-// failed or XmlGbk comes without XmlFreeForm (nothing written then); else the
-// code of WriteXmlNode. On failure what was written stays in out.
+// Writes the declaration and the root element. err::BadArgument when out has
+// already failed or XmlGbk comes without XmlFreeForm (nothing written then);
+// else the code of WriteXmlNode. On failure what was written stays in out.
 uint32_t WriteXml(OutputStream& out, const DataNode& node);
 
 // Writes node and its subtree at nesting level level (0 for the root).
-// 25000001 for a None node, for a free-form Str or Int where elements are
-// expected, for a tree nested deeper than kMaxDepth, and for free-form names
-// and values XML cannot carry or a free-form root with no element; 25000022
-// for a second free-form element at level 0; 25000005 when out fails.
+// err::Unsupported for a None node, for a free-form Str or Int where elements
+// are expected, for a tree nested deeper than kMaxDepth, and for free-form
+// names and values XML cannot carry or a free-form root with no element;
+// err::XmlManyRoots for a second free-form element at level 0;
+// err::StreamFailure when out fails.
 uint32_t WriteXmlNode(OutputStream& out, const DataNode& node, int level, bool compact, bool freeForm, bool gbk);
 
 // Writes the entries of a free-form attribute map as ` name="value"`. Values
 // must be Str or Int, names XML names, string values XML text, and
-// attributes must be a Map (25000001 otherwise).
+// attributes must be a Map (err::Unsupported otherwise).
 uint32_t WriteXmlAttributes(OutputStream& out, const DataNode& attributes, bool gbk);
 
 // Typed-layout text: replaces s by its escaped form, or by its base64 form

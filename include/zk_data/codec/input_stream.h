@@ -1,9 +1,8 @@
 // InputStream: a read-only stream laid over the caller's memory, read in
 // place without a copy.
 //
-// Readers were designed against the states of a standard input stream, and
-// the caller-buffer contract reports them, so this class keeps the same two
-// flags with the same rules:
+// The readers and the caller-buffer contract work with two flags, which
+// follow the rules of a standard input stream's flags:
 //  - Eof: a read met the end of the data. Reading the last byte exactly does
 //    not set it; trying to read one more does, and so does a number or line
 //    that runs into the end.

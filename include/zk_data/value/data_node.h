@@ -6,8 +6,10 @@
 //  - coercing ones (asStr, asInt, asList, asMap, mapGet, listAt) make the node
 //    the wanted type first, destroying any other value, and create what is
 //    missing;
-//  - queries (strOrEmpty, toInt64, size, hasKey, keyAt, mapFind, strEquals)
-//    never change the node's type (mapFind still adds a missing key to a map).
+//  - queries (strOrEmpty, toInt64, size, hasKey, keyAt, strEquals) never
+//    change the node;
+//  - mapFind sits between them: it never changes the node's type, but on a
+//    map it inserts a missing key (see its declaration).
 //
 // Layout: 16 bytes of header and a 24-byte value slot, 40 bytes in all. The
 // reference count of the NodeRef handles lives in the header, so a heap node
@@ -107,6 +109,9 @@ public:
     // hold zero bytes.
     DataNode& mapGet(const char* key) { return mapGet(keyView(key)); }
     DataNode& mapGet(std::string_view key);
+    // Not a pure query: on a map, a missing key is inserted (holding None)
+    // and its new child returned, so the map grows by one entry; on any other
+    // node, nullNode() is returned and the node is left alone.
     const DataNode& mapFind(const char* key) { return mapFind(keyView(key)); }
     const DataNode& mapFind(std::string_view key);
     bool hasKey(const char* key) const noexcept { return hasKey(keyView(key)); }

@@ -77,6 +77,8 @@ public:
     static NodeRef& scratch();
 
 private:
+    // The tree operations and two reader helpers (value/child_collector.h,
+    // value/shape_memory.h) work on the arrays directly: see why there.
     friend class TreeOps;
     friend class ChildCollector;
     friend class ShapeMemory;

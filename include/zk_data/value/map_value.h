@@ -58,6 +58,8 @@ public:
     void clear() noexcept;
 
 private:
+    // The tree operations and two reader helpers (value/child_collector.h,
+    // value/shape_memory.h) work on the arrays directly: see why there.
     friend class TreeOps;
     friend class ChildCollector;
     friend class ShapeMemory;
