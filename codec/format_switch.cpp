@@ -29,7 +29,9 @@ Codec CodecFor(uint8_t format) noexcept {
 
 uint32_t writeNode(const DataNode& node, OutputStream& out) {
     WriterFn write = CodecFor(node.format()).write;
-    return write ? write(out, node) : err::BadArgument;
+    if (!write) return err::BadArgument;
+    uint32_t code = write(out, node);
+    return code == err::Ok && out.failed() ? err::StreamFailure : code;
 }
 
 // Every reader but the binary one rebuilds its node from nothing. It builds
@@ -51,7 +53,6 @@ uint32_t readNode(DataNode& node, InputStream& in) {
 uint32_t writeToBuffer(const DataNode& node, void* buf, uint32_t& size) {
     OutputStream out;
     if (uint32_t code = writeNode(node, out)) return code;
-    if (out.failed()) return err::StreamFailure;
     uint32_t n = static_cast<uint32_t>(out.size());
     if (size < n) {
         size = n;

@@ -228,8 +228,7 @@ uint32_t EncodeValue(lua_State* L, Scratch& s, uint8_t format, const Options& o)
     if (uint32_t code = LuaRead(LinkedLuaApi(), L, 2, s.node)) return code;
     Prepare(s.node, o, format == FormatId::Binary);
     s.node.setFormat(format);
-    uint32_t code = writeNode(s.node, s.out);
-    return code == err::Ok && s.out.failed() ? err::StreamFailure : code;
+    return writeNode(s.node, s.out);
 }
 
 int Encode(lua_State* L) {

@@ -274,9 +274,7 @@ int Convert(const Options& opt, const Plan& plan) {
     tree.setFormat(plan.to.format);
 
     OutputStream out;
-    uint32_t code = writeNode(tree, out);
-    if (!code && out.failed()) code = err::StreamFailure;
-    if (code) {
+    if (uint32_t code = writeNode(tree, out)) {
         ReportError(DisplayName(opt.input), code, std::string(" (writing ") + FormatName(plan.to.format) + ")");
         return kExitFailed;
     }

@@ -29,6 +29,10 @@ struct Codec {
 };
 Codec CodecFor(uint8_t format) noexcept;
 
+// Appends node in its format to out. Returns the writer's code, or
+// StreamFailure when the writer returned 0 but out is failed (output past
+// 4 GiB - 1, or a stream that was failed before), so that 0 always means the
+// whole output is in out; BadArgument for a format with no writer.
 uint32_t writeNode(const DataNode& node, OutputStream& out);
 uint32_t readNode(DataNode& node, InputStream& in);
 uint32_t writeToBuffer(const DataNode& node, void* buf, uint32_t& size);
