@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codec/limits.h"
+#include "codec/xml/xml_read_state.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
 #include "tests/support/printable.h"

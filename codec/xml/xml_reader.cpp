@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "codec/limits.h"
+#include "codec/xml/xml_read_state.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/text/base64.h"
 #include "zk_data/text/gbk.h"
@@ -258,7 +259,7 @@ XmlReadState& State(void* data) { return *static_cast<XmlReadState*>(data); }
 // Runs one callback body; an exception (out of memory) stops the parser and
 // is rethrown by ReadXml once the parser is freed.
 template <class Body>
-void Guarded(void* data, Body body) {
+void StopParserOnException(void* data, Body body) {
     XmlReadState& s = State(data);
     if (s.abandoned) return;
     try {
@@ -285,15 +286,15 @@ void XmlReadState::StopReading(uint32_t code) {
 }
 
 void XMLCALL OnStartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
-    Guarded(data, [&](XmlReadState& s) { XmlEvents(s).startElement(name, attributes); });
+    StopParserOnException(data, [&](XmlReadState& s) { XmlEvents(s).startElement(name, attributes); });
 }
 
 void XMLCALL OnEndElement(void* data, const XML_Char* name) {
-    Guarded(data, [&](XmlReadState& s) { XmlEvents(s).endElement(name); });
+    StopParserOnException(data, [&](XmlReadState& s) { XmlEvents(s).endElement(name); });
 }
 
 void XMLCALL OnCharacterData(void* data, const XML_Char* bytes, int length) {
-    Guarded(data, [&](XmlReadState& s) {
+    StopParserOnException(data, [&](XmlReadState& s) {
         // In the typed layout only a str or int element's text is ever used;
         // the white space between tags, most of the events, is not kept.
         if (!s.freeForm && (s.stack.empty() || !(s.stack.back()->isStr() || s.stack.back()->isInt()))) return;
