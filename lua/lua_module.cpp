@@ -286,10 +286,11 @@ int Decode(lua_State* L) {
     return 2;
 }
 
-// No C++ exception may cross into Lua, which unwinds with long jumps; the only
+// Turns a C++ exception into the failure results of an out-of-memory code: no
+// exception may cross into Lua, which unwinds with long jumps, and the only
 // ones the library throws report a failed allocation.
 template <lua_CFunction Body>
-int Guarded(lua_State* L) {
+int ExceptionToLuaFailure(lua_State* L) {
     try {
         return Body(L);
     } catch (const std::exception&) {
@@ -297,7 +298,8 @@ int Guarded(lua_State* L) {
     return Fail(L, err::OutOfMemory, "not enough memory");
 }
 
-constexpr luaL_Reg kFunctions[] = {{"decode", Guarded<Decode>}, {"encode", Guarded<Encode>}, {nullptr, nullptr}};
+constexpr luaL_Reg kFunctions[] = {
+    {"decode", ExceptionToLuaFailure<Decode>}, {"encode", ExceptionToLuaFailure<Encode>}, {nullptr, nullptr}};
 
 }  // namespace
 }  // namespace zk

@@ -50,7 +50,7 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         if (outer) return CreateAndQuery(new AggregatedObject(outer), riid, ppv);
         return CreateAndQuery(new DataObject(), riid, ppv);
     });

@@ -22,10 +22,11 @@
 
 namespace zk {
 
-// Runs a method body, turning an allocation failure into E_OUTOFMEMORY: no
-// exception may cross the binary interface.
+// Runs a method body, turning an allocation failure into E_OUTOFMEMORY and
+// any other exception into E_FAIL: no exception may cross the binary
+// interface.
 template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
+HRESULT ExceptionToHresult(Body&& body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {
@@ -121,7 +122,7 @@ public:
 private:
     // Shared steps between variants and nodes (variant_conversion.cpp).
     // FromVariant and WrapNode throw std::bad_alloc, so that a container
-    // method can take back what it changed before Guarded reports
+    // method can take back what it changed before ExceptionToHresult reports
     // E_OUTOFMEMORY; FromVariant then leaves target as it was.
     HRESULT FromVariant(DataNode& target, const VARIANT& value);
     HRESULT ToVariant(VARIANT* out);

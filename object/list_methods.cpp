@@ -16,7 +16,7 @@ uint32_t Position(LONG index) { return static_cast<uint32_t>(index); }
 // the value a coercion replaced, come back out when memory runs out.
 HRESULT DataObject::get_Element(LONG index, VARIANT* element) {
     if (!element) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = WrapNode(edit.element(Position(index)), element);
         edit.commit();
@@ -25,7 +25,7 @@ HRESULT DataObject::get_Element(LONG index, VARIANT* element) {
 }
 
 HRESULT DataObject::put_Element(LONG index, VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = FromVariant(*edit.element(Position(index)), value);
         edit.commit();
@@ -40,7 +40,7 @@ HRESULT DataObject::putref_Element(LONG index, VARIANT value) { return put_Eleme
 // item), so it is not taken back.
 HRESULT DataObject::get_Prototype(VARIANT* prototype) {
     if (!prototype) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = WrapNode(edit.list().prototype(), prototype);
         edit.commit();
@@ -49,7 +49,7 @@ HRESULT DataObject::get_Prototype(VARIANT* prototype) {
 }
 
 HRESULT DataObject::put_Prototype(VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = FromVariant(*edit.list().prototype(), value);
         edit.commit();
@@ -60,7 +60,7 @@ HRESULT DataObject::put_Prototype(VARIANT value) {
 HRESULT DataObject::putref_Prototype(VARIANT value) { return put_Prototype(value); }
 
 HRESULT DataObject::InsertElement(LONG index, VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         DataNode* element = edit.insertElement(Position(index));
         HRESULT hr = element ? FromVariant(*element, value) : E_INVALIDARG;
@@ -70,7 +70,7 @@ HRESULT DataObject::InsertElement(LONG index, VARIANT value) {
 }
 
 HRESULT DataObject::RemoveElement(LONG index) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = edit.list().removeAt(Position(index)) ? S_OK : E_INVALIDARG;
         edit.commit();

@@ -40,7 +40,7 @@ HRESULT KeyString(const DataNode& node, LONG index, BSTR* out) {
 // the value a coercion replaced, comes back out when memory runs out.
 HRESULT DataObject::get_Item(BSTR key, VARIANT* item) {
     if (!item) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
         ContainerEdit edit(*node_);
@@ -51,7 +51,7 @@ HRESULT DataObject::get_Item(BSTR key, VARIANT* item) {
 }
 
 HRESULT DataObject::put_Item(BSTR key, VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
         ContainerEdit edit(*node_);
@@ -67,7 +67,7 @@ HRESULT DataObject::putref_Item(BSTR key, VARIANT value) {
 }
 
 HRESULT DataObject::InsertItem(LONG position, BSTR key, VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
         ContainerEdit edit(*node_);
@@ -79,7 +79,7 @@ HRESULT DataObject::InsertItem(LONG position, BSTR key, VARIANT value) {
 }
 
 HRESULT DataObject::RemoveItem(BSTR key) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
         return node_->asMap().remove(bytes) ? S_OK : E_INVALIDARG;
@@ -88,7 +88,7 @@ HRESULT DataObject::RemoveItem(BSTR key) {
 
 HRESULT DataObject::KeyAt(LONG index, BSTR* key) {
     if (!key) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         edit.map();
         HRESULT hr = KeyString(*node_, index, key);
@@ -100,7 +100,7 @@ HRESULT DataObject::KeyAt(LONG index, BSTR* key) {
 HRESULT DataObject::ItemAt(LONG index, BSTR* key, VARIANT* item) {
     if (!key || !item) return E_POINTER;
     BSTR found = nullptr;
-    HRESULT hr = Guarded([&] {
+    HRESULT hr = ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         MapValue& map = edit.map();
         HRESULT status = KeyString(*node_, index, &found);
@@ -121,7 +121,7 @@ HRESULT DataObject::ItemAt(LONG index, BSTR* key, VARIANT* item) {
 
 HRESULT DataObject::HasItem(BSTR key, VARIANT_BOOL* has) {
     if (!has) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString bytes;
         if (!KeyBytes(key, bytes)) return E_INVALIDARG;
         *has = node_->hasKey(bytes.view()) ? VARIANT_TRUE : VARIANT_FALSE;
@@ -131,7 +131,7 @@ HRESULT DataObject::HasItem(BSTR key, VARIANT_BOOL* has) {
 
 HRESULT DataObject::GetItemA(const char* key, VARIANT* item) {
     if (!item) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = WrapNode(edit.child(NarrowKey(key)), item);
         edit.commit();
@@ -140,7 +140,7 @@ HRESULT DataObject::GetItemA(const char* key, VARIANT* item) {
 }
 
 HRESULT DataObject::PutItemA(const char* key, VARIANT value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ContainerEdit edit(*node_);
         HRESULT hr = FromVariant(*edit.child(NarrowKey(key)), value);
         edit.commit();

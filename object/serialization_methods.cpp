@@ -38,12 +38,12 @@ HRESULT DataObject::put_Format(LONG format) {
 HRESULT DataObject::WriteToBuffer(BYTE* buffer, ULONG* size) {
     // A null buffer is the size query when it claims no room.
     if (!size || (!buffer && *size)) return Refuse();
-    return Guarded([&] { return Published(writeToBuffer(*node_, buffer, *size)); });
+    return ExceptionToHresult([&] { return Published(writeToBuffer(*node_, buffer, *size)); });
 }
 
 HRESULT DataObject::ReadFromBuffer(const BYTE* buffer, ULONG* size) {
     if (!size || (!buffer && *size)) return Refuse();
-    return Guarded([&] { return Published(readFromBuffer(*node_, buffer, *size)); });
+    return ExceptionToHresult([&] { return Published(readFromBuffer(*node_, buffer, *size)); });
 }
 
 // This module links no Lua, so that hosts without Lua can load it: the Lua
@@ -53,19 +53,19 @@ HRESULT DataObject::PushToLua(lua_State* L) {
     if (!L) return Refuse();
     const LuaApi* lua = HostLuaApi(L);
     if (!lua) return Published(err::BadArgument);
-    return Guarded([&] { return Published(LuaPush(*lua, L, *node_)); });
+    return ExceptionToHresult([&] { return Published(LuaPush(*lua, L, *node_)); });
 }
 
 HRESULT DataObject::ReadFromLua(lua_State* L, LONG index) {
     if (!L) return Refuse();
     const LuaApi* lua = HostLuaApi(L);
     if (!lua) return Published(err::BadArgument);
-    return Guarded([&] { return Published(LuaRead(*lua, L, static_cast<int>(index), *node_)); });
+    return ExceptionToHresult([&] { return Published(LuaRead(*lua, L, static_cast<int>(index), *node_)); });
 }
 
 HRESULT DataObject::Save(SAFEARRAY** bytes) {
     if (!bytes) return Refuse();
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         OutputStream out;
         uint32_t code = writeNode(*node_, out);
         if (code == err::Ok && out.failed()) code = err::StreamFailure;
@@ -85,7 +85,7 @@ HRESULT DataObject::Save(SAFEARRAY** bytes) {
 
 HRESULT DataObject::Load(const BYTE* bytes, ULONG size, ULONG* consumed) {
     if (!consumed || !bytes || size == 0) return Refuse();
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         *consumed = size;
         uint32_t code = readFromBuffer(*node_, bytes, *consumed);
         return code == err::Ok ? S_OK : Published(code);

@@ -25,7 +25,7 @@ HRESULT DataObject::get_Type(LONG* type) {
 }
 
 HRESULT DataObject::put_Type(LONG type) {
-    return Guarded([&] { return node_->setType(type) ? S_OK : E_INVALIDARG; });
+    return ExceptionToHresult([&] { return node_->setType(type) ? S_OK : E_INVALIDARG; });
 }
 
 HRESULT DataObject::get_Count(LONG* count) {
@@ -35,7 +35,7 @@ HRESULT DataObject::get_Count(LONG* count) {
 }
 
 HRESULT DataObject::Clear() {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         node_->clear();
         return S_OK;
     });
@@ -79,7 +79,7 @@ HRESULT DataObject::GetBytes(const BYTE** bytes, LONG* length) {
 
 HRESULT DataObject::SetBytes(const BYTE* bytes, LONG length) {
     // setStr copies first, so bytes may point into this very node.
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         node_->setStr(HostBytes(bytes, length), ValueKind::Binary);
         return S_OK;
     });
@@ -89,7 +89,7 @@ HRESULT DataObject::GetString(BSTR* value) {
     if (!value) return E_POINTER;
     *value = nullptr;
     if (!node_->isStr()) return E_UNEXPECTED;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         std::u16string wide;
         Utf8ToWide(node_->str().data(), node_->str().size(), wide);
         *value = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
@@ -98,7 +98,7 @@ HRESULT DataObject::GetString(BSTR* value) {
 }
 
 HRESULT DataObject::SetString(BSTR value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString utf8;
         WideToUtf8(value, WideLength(value), utf8);
         node_->setStr(utf8.view(), ValueKind::Text);
@@ -112,7 +112,7 @@ HRESULT DataObject::BytesEqual(const BYTE* bytes, LONG length) {
 
 HRESULT DataObject::StringEqual(LPCOLESTR value) {
     if (!node_->isStr()) return S_FALSE;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         ByteString utf8;
         WideToUtf8(value, WideLength(value), utf8);
         return node_->str() == utf8 ? S_OK : S_FALSE;
@@ -120,7 +120,7 @@ HRESULT DataObject::StringEqual(LPCOLESTR value) {
 }
 
 HRESULT DataObject::SetStringA(const char* value) {
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         node_->setStr(value ? std::string_view(value) : std::string_view(), ValueKind::Text);
         return S_OK;
     });

@@ -187,7 +187,8 @@ HRESULT DataObject::ToVariant(VARIANT* out) {
         return S_OK;
     }
     if (node.isStr())
-        return Guarded([&] { return node.kind() == ValueKind::Text ? TextToVariant(node.str(), out) : BytesToVariant(node.str(), out); });
+        return ExceptionToHresult(
+            [&] { return node.kind() == ValueKind::Text ? TextToVariant(node.str(), out) : BytesToVariant(node.str(), out); });
     IDataValue* self = this;
     self->AddRef();
     out->vt = VT_DISPATCH;
@@ -226,14 +227,14 @@ HRESULT DataObject::get_Value(VARIANT* value) {
 }
 
 HRESULT DataObject::put_Value(VARIANT value) {
-    return Guarded([&] { return FromVariant(*node_, value); });
+    return ExceptionToHresult([&] { return FromVariant(*node_, value); });
 }
 
 HRESULT DataObject::putref_Value(VARIANT value) { return put_Value(value); }
 
 HRESULT DataObject::IsEqual(VARIANT value, VARIANT_BOOL* equal) {
     if (!equal) return E_POINTER;
-    return Guarded([&] {
+    return ExceptionToHresult([&] {
         *equal = EqualsVariant(value) ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     });
