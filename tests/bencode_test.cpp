@@ -10,6 +10,7 @@
 
 #include "codec/limits.h"
 #include "codec/text/bencode.h"
+#include "tests/support/codec_cases.h"
 #include "tests/support/small_stack.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
@@ -19,74 +20,19 @@ namespace {
 
 using test_support::Nested;
 using test_support::RunOnStack;
+using test::Error;
+using test::Show;
 
 using namespace std::string_view_literals;
 
-// A tree in one line: strings quoted, ints bare, None as ~; a kind other
-// than the reader's usual one (Binary, Int64) follows as k<kind>.
-std::string Show(const DataNode& n) {
-    std::string s;
-    switch (n.type()) {
-    case NodeType::Str: s = "\"" + std::string(n.str().view()) + "\""; break;
-    case NodeType::Int: s = std::to_string(n.num()); break;
-    case NodeType::List:
-        s = "[";
-        for (const NodeRef& item : n.list()) s += Show(*item) + ",";
-        if (s.size() > 1) s.pop_back();
-        return s + "]";
-    case NodeType::Map:
-        s = "{";
-        for (const MapValue::Entry& e : n.map()) s += std::string(e.key.view()) + ":" + Show(*e.child) + ",";
-        if (s.size() > 1) s.pop_back();
-        return s + "}";
-    default: return "~";
-    }
-    if (n.kind() != (n.isStr() ? ValueKind::Binary : ValueKind::Int64)) s += "k" + std::to_string(n.kind());
-    return s;
-}
-
-uint32_t Read(std::string_view text, DataNode& node, uint32_t* pos = nullptr) {
-    InputStream in(text);
-    uint32_t code = ReadBencode(in, node);
-    if (pos) *pos = in.tell();
-    return code;
-}
-
-// The text written, or "error <code>".
-std::string Write(const DataNode& node) {
-    OutputStream out;
-    uint32_t code = WriteBencode(out, node);
-    return code ? "error " + std::to_string(code) : std::string(out.view());
-}
-
-std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+const test::FormatIo bencode(FormatId::Bencode);
 
 // --- reader: one input, its code, the tree left behind, the position ---------
 
-constexpr uint32_t kUnchecked = 0xFFFFFFFE;
 constexpr uint32_t Ok = err::Ok, SF = err::StreamFailure, BS = err::BencodeSyntax;
 
-struct ReadCase {
-    std::string_view text;
-    uint32_t code;
-    std::string_view tree;
-    uint32_t pos = kUnchecked;
-};
-
-void CheckReads(std::initializer_list<ReadCase> cases) {
-    for (const ReadCase& c : cases) {
-        DataNode node;
-        uint32_t pos;
-        EXPECT_EQ(Read(c.text, node, &pos), c.code) << c.text;
-        EXPECT_EQ(Show(node), c.tree) << c.text;
-        if (c.pos != kUnchecked) {
-            EXPECT_EQ(pos, c.pos) << c.text;
-        }
-    }
-}
-
 TEST(BencodeRead, Strings) {
-    CheckReads({
+    bencode.CheckReads({
         {"0:", Ok, R"("")", 2},
         {"4 :spam", Ok, R"("spam")", 7},  // white space before the colon is skipped
         {"4: spa", Ok, R"(" spa")", 6},   // after it, it belongs to the string
@@ -104,12 +50,12 @@ TEST(BencodeRead, Strings) {
     });
     DataNode node;
     std::string longText(100000, 'x');
-    EXPECT_EQ(Read("100000:" + longText, node), Ok);
+    EXPECT_EQ(bencode.Read("100000:" + longText, node), Ok);
     EXPECT_EQ(node.str().view(), longText);
 }
 
 TEST(BencodeRead, Integers) {
-    CheckReads({
+    bencode.CheckReads({
         {" i 42 e", Ok, "42", 7},
         {"i-0e", Ok, "0"},
         {"i007e", Ok, "7"},
@@ -130,7 +76,7 @@ TEST(BencodeRead, Integers) {
 }
 
 TEST(BencodeRead, BytesThatStartNoValue) {
-    CheckReads({
+    bencode.CheckReads({
         {"x", BS, "~"}, {"e", BS, "~"}, {"-1:a", BS, "~"}, {"+1:a", BS, "~"},
         {":", BS, "~"}, {"I1e", BS, "~"}, {"L", BS, "~"},  {"", SF, "~"},
         {" \t\n", SF, "~"},
@@ -138,7 +84,7 @@ TEST(BencodeRead, BytesThatStartNoValue) {
 }
 
 TEST(BencodeRead, Lists) {
-    CheckReads({
+    bencode.CheckReads({
         {"le", Ok, "[]", 2},
         {"lei1e", Ok, "[]", 2},
         {"l i1e 1:a le de e", Ok, R"([1,"a",[],{}])"},
@@ -150,7 +96,7 @@ TEST(BencodeRead, Lists) {
 }
 
 TEST(BencodeRead, Dictionaries) {
-    CheckReads({
+    bencode.CheckReads({
         {" de  ", Ok, "{}", 3},
         {"d1:bi2e1:ai1ee", Ok, "{b:2,a:1}"},  // insertion order, not sorted
         {"d 1 :ai1e +1:b0: 0:le e", Ok, R"({a:1,b:"",:[]})"},
@@ -179,7 +125,7 @@ TEST(BencodeRead, TargetIsResetButKeepsItsFormatAndOptions) {
     node.listAt(3).setStr("old");
     ASSERT_TRUE(node.setFormat(FormatId::Bencode));
     node.setOption(OptionFlags::BigEndian, true);
-    EXPECT_EQ(Read("d1:kd1:xi1eee", node), Ok);
+    EXPECT_EQ(bencode.Read("d1:kd1:xi1eee", node), Ok);
     EXPECT_EQ(Show(node), "{k:{x:1}}");
     EXPECT_EQ(node.format(), FormatId::Bencode);
     EXPECT_EQ(node.options(), OptionFlags::BigEndian);
@@ -189,7 +135,7 @@ TEST(BencodeRead, TargetIsResetButKeepsItsFormatAndOptions) {
         EXPECT_EQ(made->format(), FormatId::Xml);
         EXPECT_EQ(made->options(), 0u);
     }
-    EXPECT_EQ(Read("9:short", node), SF);
+    EXPECT_EQ(bencode.Read("9:short", node), SF);
     EXPECT_EQ(Show(node), "~");
     EXPECT_EQ(node.format(), FormatId::Bencode);
 }
@@ -202,34 +148,34 @@ TEST(BencodeWrite, KeysInInsertionOrderUnsorted) {
     node.mapGet("n").setInt(-5, ValueKind::Int32);
     node.mapGet("l").listAt(0).setInt(1, ValueKind::UInt8);
     node.mapGet("l").listAt(1).setStr("");
-    EXPECT_EQ(Write(node), "d4:name3:abc1:ni-5e1:lli1e0:ee");
+    EXPECT_EQ(bencode.Write(node), "d4:name3:abc1:ni-5e1:lli1e0:ee");
 
     DataNode unsorted;
     unsorted.mapGet("b").setInt(2, ValueKind::Int64);
     unsorted.mapGet("a").setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(unsorted), "d1:bi2e1:ai1ee");
+    EXPECT_EQ(bencode.Write(unsorted), "d1:bi2e1:ai1ee");
 }
 
 TEST(BencodeWrite, ScalarsAndEmptyContainers) {
     DataNode node;
     node.setStr("", ValueKind::Binary);
-    EXPECT_EQ(Write(node), "0:");
+    EXPECT_EQ(bencode.Write(node), "0:");
     node.asList();
-    EXPECT_EQ(Write(node), "le");
+    EXPECT_EQ(bencode.Write(node), "le");
     node.asMap();
-    EXPECT_EQ(Write(node), "de");
+    EXPECT_EQ(bencode.Write(node), "de");
     node.setInt(INT64_MIN, ValueKind::Int64);
-    EXPECT_EQ(Write(node), "i-9223372036854775808e");
+    EXPECT_EQ(bencode.Write(node), "i-9223372036854775808e");
     node.setInt(-1, ValueKind::UInt64);  // the kind is ignored: always signed
-    EXPECT_EQ(Write(node), "i-1e");
+    EXPECT_EQ(bencode.Write(node), "i-1e");
     node.setStr("\0\"e:"sv, ValueKind::Binary);
-    EXPECT_EQ(Write(node), "4:\0\"e:"sv);
+    EXPECT_EQ(bencode.Write(node), "4:\0\"e:"sv);
     std::string longText(300, 'q');
     node.setStr(longText, ValueKind::Text);
-    EXPECT_EQ(Write(node), "300:" + longText);
+    EXPECT_EQ(bencode.Write(node), "300:" + longText);
     DataNode map;
     map.mapGet("\0"sv).asList();
-    EXPECT_EQ(Write(map), "d1:\0lee"sv);
+    EXPECT_EQ(bencode.Write(map), "d1:\0lee"sv);
 }
 
 TEST(BencodeWrite, NoneNodeAndFailedStream) {
@@ -240,7 +186,7 @@ TEST(BencodeWrite, NoneNodeAndFailedStream) {
     DataNode map;
     map.mapGet("a").setInt(1, ValueKind::Int64);
     map.mapGet("b").mapGet("c");
-    EXPECT_EQ(Write(map), Error(err::Unsupported));
+    EXPECT_EQ(bencode.Write(map), Error(err::Unsupported));
 
     DataNode node;
     node.listAt(0).setStr("x");
@@ -256,40 +202,40 @@ TEST(BencodeWrite, ReadBackGivesTheSameText) {
     node.mapGet("z").setStr("\0e:i\xff"sv, ValueKind::Binary);
     node.mapGet("a").listAt(0).setInt(INT64_MAX, ValueKind::Int64);
     node.mapGet("a").listAt(1).mapGet("").asList();
-    std::string text = Write(node);
+    std::string text = bencode.Write(node);
     DataNode back;
-    ASSERT_EQ(Read(text, back), Ok);
-    EXPECT_EQ(Write(back), text);
+    ASSERT_EQ(bencode.Read(text, back), Ok);
+    EXPECT_EQ(bencode.Write(back), text);
 }
 
 // --- depth -------------------------------------------------------------------
 
 TEST(BencodeDepth, ThousandLevelsAndNoMore) {
     DataNode node;
-    EXPECT_EQ(Read(Nested("l", "i7e", "e", kMaxDepth), node), Ok);
-    EXPECT_EQ(Read(Nested("l", "i7e", "e", kMaxDepth + 1), node), BS);
-    EXPECT_EQ(Read(Nested("d1:a", "i7e", "e", kMaxDepth), node), Ok);
-    EXPECT_EQ(Read(Nested("d1:a", "i7e", "e", kMaxDepth + 1), node), BS);
-    EXPECT_EQ(Read(std::string(100000, 'l'), node), BS);
+    EXPECT_EQ(bencode.Read(Nested("l", "i7e", "e", kMaxDepth), node), Ok);
+    EXPECT_EQ(bencode.Read(Nested("l", "i7e", "e", kMaxDepth + 1), node), BS);
+    EXPECT_EQ(bencode.Read(Nested("d1:a", "i7e", "e", kMaxDepth), node), Ok);
+    EXPECT_EQ(bencode.Read(Nested("d1:a", "i7e", "e", kMaxDepth + 1), node), BS);
+    EXPECT_EQ(bencode.Read(std::string(100000, 'l'), node), BS);
 
     DataNode root;
     DataNode* leaf = &root;
     for (uint32_t i = 0; i < kMaxDepth; ++i) leaf = &leaf->mapGet("k");
     leaf->setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(root), Nested("d1:k", "i1e", "e", kMaxDepth));
+    EXPECT_EQ(bencode.Write(root), Nested("d1:k", "i1e", "e", kMaxDepth));
     leaf->listAt(0).setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(root), Error(err::Unsupported));
+    EXPECT_EQ(bencode.Write(root), Error(err::Unsupported));
 }
 
 TEST(BencodeDepth, DeepestInputFitsInOneMiBStack) {
     RunOnStack(1 << 20, [] {
         DataNode node;
         std::string dicts = Nested("d1:a", "le", "e", kMaxDepth - 1);
-        EXPECT_EQ(Read(dicts, node), Ok);
-        EXPECT_EQ(Write(node), dicts);
+        EXPECT_EQ(bencode.Read(dicts, node), Ok);
+        EXPECT_EQ(bencode.Write(node), dicts);
         std::string lists = Nested("l", "0:", "e", kMaxDepth);
-        EXPECT_EQ(Read(lists, node), Ok);
-        EXPECT_EQ(Write(node), lists);
+        EXPECT_EQ(bencode.Read(lists, node), Ok);
+        EXPECT_EQ(bencode.Write(node), lists);
     });
 }
 

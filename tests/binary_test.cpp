@@ -11,6 +11,7 @@
 
 #include "codec/binary.h"
 #include "codec/limits.h"
+#include "tests/support/codec_cases.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk {
@@ -19,15 +20,9 @@ namespace {
 std::string B(std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); }
 std::string U32(uint32_t v) { return B({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)}); }
 
-struct Written {
-    uint32_t code;
-    std::string bytes;
-};
-Written Write(const DataNode& n) {
-    OutputStream out;
-    uint32_t code = WriteBinary(out, n);
-    return {code, std::string(out.view())};
-}
+const test::FormatIo binary(FormatId::Binary);
+
+test::Output Write(const DataNode& n) { return binary.Written(n); }
 
 struct Read {
     uint32_t code;
@@ -36,7 +31,7 @@ struct Read {
 };
 Read ReadInto(DataNode& n, std::string_view bytes) {
     InputStream in(bytes);
-    uint32_t code = ReadBinary(in, n);
+    uint32_t code = binary.Read(in, n);
     return {code, in.offset(), in.failed()};
 }
 
@@ -148,7 +143,7 @@ TEST(BinaryWrite, NestedFramedMaps) {
 
 TEST(BinaryWrite, LimitsAreTheReadersOnly) {
     DataNode big = Str(std::string(kMaxBinaryStringLength + 1, 'x'));
-    Written w = Write(big);
+    test::Output w = Write(big);
     EXPECT_EQ(w.code, err::Ok);
     EXPECT_EQ(ReadInto(big, w.bytes).code, err::LimitExceeded);
 }

@@ -6,6 +6,7 @@
 
 #include "codec/limits.h"
 #include "codec/text/debug_dump.h"
+#include "tests/support/codec_cases.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk {
@@ -13,13 +14,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+using test::Error;
 
-std::string Dump(const DataNode& node) {
-    OutputStream out;
-    uint32_t code = WriteDebugDump(out, node);
-    return code ? Error(code) : std::string(out.view());
-}
+const test::FormatIo dump(FormatId::DebugDump);
 
 DataNode Str(std::string_view bytes, int32_t kind, uint32_t options = 0) {
     DataNode node;
@@ -43,7 +40,7 @@ TEST(DebugDump, MixedTree) {
     l.listAt(0).setInt(1, ValueKind::Int64);
     l.listAt(1).setStr("x");
     root.mapGet("m").asMap();
-    EXPECT_EQ(Dump(root),
+    EXPECT_EQ(dump.Write(root),
               "map size(4):\r\n"
               "name:abc\r\n"
               "n:-5\r\n"
@@ -61,7 +58,7 @@ TEST(DebugDump, NestedIndentation) {
     inner.listAt(1).listAt(0).setStr("deep");
     inner.listAt(1).mapGet("k").setStr("lost");  // mapGet turns the list into a map
     inner.listAt(2).asList();
-    EXPECT_EQ(Dump(root),
+    EXPECT_EQ(dump.Write(root),
               "list size(2):\r\n"
               "0:top\r\n"
               "1:list size(3):\r\n"
@@ -80,38 +77,38 @@ TEST(DebugDump, DumpNodeAtALevel) {
 }
 
 TEST(DebugDump, Scalars) {
-    EXPECT_EQ(Dump(Str("", ValueKind::Binary)), "\r\n");
-    EXPECT_EQ(Dump(Str(" ~", ValueKind::Binary)), " ~\r\n");  // both ends of the printable range
-    EXPECT_EQ(Dump(Int(0, ValueKind::Int32)), "0\r\n");
-    EXPECT_EQ(Dump(Int(INT64_MIN, ValueKind::Int64)), "-9223372036854775808\r\n");
-    EXPECT_EQ(Dump(Int(-1, ValueKind::UInt64)), "-1\r\n");  // always signed
+    EXPECT_EQ(dump.Write(Str("", ValueKind::Binary)), "\r\n");
+    EXPECT_EQ(dump.Write(Str(" ~", ValueKind::Binary)), " ~\r\n");  // both ends of the printable range
+    EXPECT_EQ(dump.Write(Int(0, ValueKind::Int32)), "0\r\n");
+    EXPECT_EQ(dump.Write(Int(INT64_MIN, ValueKind::Int64)), "-9223372036854775808\r\n");
+    EXPECT_EQ(dump.Write(Int(-1, ValueKind::UInt64)), "-1\r\n");  // always signed
     DataNode list;
     list.asList();
-    EXPECT_EQ(Dump(list), "list size(0):\r\n");
+    EXPECT_EQ(dump.Write(list), "list size(0):\r\n");
 }
 
 TEST(DebugDump, LongStringsShowOnlyTheirSize) {
     std::string s1024(1024, 'a');
-    EXPECT_EQ(Dump(Str(s1024, ValueKind::Binary)), s1024 + "\r\n");
-    EXPECT_EQ(Dump(Str(s1024 + "a", ValueKind::Binary)), "...[size=1025]\r\n");
-    EXPECT_EQ(Dump(Str(s1024 + "a", ValueKind::Text, OptionFlags::DumpRawString)), "...[size=1025]\r\n");
+    EXPECT_EQ(dump.Write(Str(s1024, ValueKind::Binary)), s1024 + "\r\n");
+    EXPECT_EQ(dump.Write(Str(s1024 + "a", ValueKind::Binary)), "...[size=1025]\r\n");
+    EXPECT_EQ(dump.Write(Str(s1024 + "a", ValueKind::Text, OptionFlags::DumpRawString)), "...[size=1025]\r\n");
     std::string binary(1024, '\xff');
-    EXPECT_EQ(Dump(Str(binary, ValueKind::Binary)), "[hex]" + std::string(2048, 'f') + "\r\n");
-    EXPECT_EQ(Dump(Str(std::string(1000000, '\1'), ValueKind::Binary)), "...[size=1000000]\r\n");
+    EXPECT_EQ(dump.Write(Str(binary, ValueKind::Binary)), "[hex]" + std::string(2048, 'f') + "\r\n");
+    EXPECT_EQ(dump.Write(Str(std::string(1000000, '\1'), ValueKind::Binary)), "...[size=1000000]\r\n");
 }
 
 TEST(DebugDump, NonPrintableStrings) {
-    EXPECT_EQ(Dump(Str("a\nb", ValueKind::Binary)), "[hex]610a62\r\n");
-    EXPECT_EQ(Dump(Str("a\nb", ValueKind::Unspecified)), "[hex]610a62\r\n");
-    EXPECT_EQ(Dump(Str("a\nb", ValueKind::Text)), "a\nb\r\n");
-    EXPECT_EQ(Dump(Str("a\nb", ValueKind::Binary, OptionFlags::DumpRawString)), "a\nb\r\n");
-    EXPECT_EQ(Dump(Str("\x7f", ValueKind::Binary)), "[hex]7f\r\n");
-    EXPECT_EQ(Dump(Str("\x1f", ValueKind::Binary)), "[hex]1f\r\n");
-    EXPECT_EQ(Dump(Str("\0\xab\xcd\xef"s, ValueKind::Binary)), "[hex]00abcdef\r\n");
+    EXPECT_EQ(dump.Write(Str("a\nb", ValueKind::Binary)), "[hex]610a62\r\n");
+    EXPECT_EQ(dump.Write(Str("a\nb", ValueKind::Unspecified)), "[hex]610a62\r\n");
+    EXPECT_EQ(dump.Write(Str("a\nb", ValueKind::Text)), "a\nb\r\n");
+    EXPECT_EQ(dump.Write(Str("a\nb", ValueKind::Binary, OptionFlags::DumpRawString)), "a\nb\r\n");
+    EXPECT_EQ(dump.Write(Str("\x7f", ValueKind::Binary)), "[hex]7f\r\n");
+    EXPECT_EQ(dump.Write(Str("\x1f", ValueKind::Binary)), "[hex]1f\r\n");
+    EXPECT_EQ(dump.Write(Str("\0\xab\xcd\xef"s, ValueKind::Binary)), "[hex]00abcdef\r\n");
     // A non-ASCII UTF-8 text goes out as GBK: U+4E2D is D6 D0 there.
-    EXPECT_EQ(Dump(Str("x\xe4\xb8\xad", ValueKind::Text)), "x\xd6\xd0\r\n");
-    EXPECT_EQ(Dump(Str("x\xe4\xb8\xad", ValueKind::Binary)), "[hex]78e4b8ad\r\n");
-    EXPECT_EQ(Dump(Str("x\xe4\xb8\xad", ValueKind::Text, OptionFlags::DumpRawString)), "x\xe4\xb8\xad\r\n");
+    EXPECT_EQ(dump.Write(Str("x\xe4\xb8\xad", ValueKind::Text)), "x\xd6\xd0\r\n");
+    EXPECT_EQ(dump.Write(Str("x\xe4\xb8\xad", ValueKind::Binary)), "[hex]78e4b8ad\r\n");
+    EXPECT_EQ(dump.Write(Str("x\xe4\xb8\xad", ValueKind::Text, OptionFlags::DumpRawString)), "x\xe4\xb8\xad\r\n");
 }
 
 TEST(DebugDump, TextStringsShareOneConversionBuffer) {
@@ -123,28 +120,28 @@ TEST(DebugDump, TextStringsShareOneConversionBuffer) {
     DataNode root;
     root.listAt(0).setStr(utf8, ValueKind::Text);
     root.listAt(1).setStr("\xe4\xb8\xad", ValueKind::Text);  // shorter than the one before
-    EXPECT_EQ(Dump(root), "list size(2):\r\n0:" + gbk + "\r\n1:\xd6\xd0\r\n");
+    EXPECT_EQ(dump.Write(root), "list size(2):\r\n0:" + gbk + "\r\n1:\xd6\xd0\r\n");
 }
 
 TEST(DebugDump, DottedQuads) {
-    EXPECT_EQ(Dump(Int(0x0100007F, ValueKind::UInt32, OptionFlags::DumpDottedQuad)), "127.0.0.1\r\n");
-    EXPECT_EQ(Dump(Int(-1, ValueKind::Int32, OptionFlags::DumpDottedQuad)), "255.255.255.255\r\n");
-    EXPECT_EQ(Dump(Int(0x1234567801020304, ValueKind::Int32, OptionFlags::DumpDottedQuad)), "4.3.2.1\r\n");
-    EXPECT_EQ(Dump(Int(0x0100007F, ValueKind::NativeInt, OptionFlags::DumpDottedQuad)), "16777343\r\n");
-    EXPECT_EQ(Dump(Int(0x0100007F, ValueKind::UInt32)), "16777343\r\n");
+    EXPECT_EQ(dump.Write(Int(0x0100007F, ValueKind::UInt32, OptionFlags::DumpDottedQuad)), "127.0.0.1\r\n");
+    EXPECT_EQ(dump.Write(Int(-1, ValueKind::Int32, OptionFlags::DumpDottedQuad)), "255.255.255.255\r\n");
+    EXPECT_EQ(dump.Write(Int(0x1234567801020304, ValueKind::Int32, OptionFlags::DumpDottedQuad)), "4.3.2.1\r\n");
+    EXPECT_EQ(dump.Write(Int(0x0100007F, ValueKind::NativeInt, OptionFlags::DumpDottedQuad)), "16777343\r\n");
+    EXPECT_EQ(dump.Write(Int(0x0100007F, ValueKind::UInt32)), "16777343\r\n");
     // Each node's own option counts, not its parent's.
     DataNode root;
     root.setOption(OptionFlags::DumpDottedQuad | OptionFlags::DumpRawString, true);
     root.mapGet("ip").setInt(0x0100007F, ValueKind::UInt32);
     root.mapGet("s").setStr("\x01", ValueKind::Binary);
-    EXPECT_EQ(Dump(root), "map size(2):\r\nip:16777343\r\ns:[hex]01\r\n");
+    EXPECT_EQ(dump.Write(root), "map size(2):\r\nip:16777343\r\ns:[hex]01\r\n");
 }
 
 TEST(DebugDump, KeysAreWrittenAsTheyAre) {
     DataNode root;
     root.mapGet("a b\n\xff"s).setStr("v");
     root.mapGet(""s).setStr("e");
-    EXPECT_EQ(Dump(root), "map size(2):\r\na b\n\xff:v\r\n:e\r\n");
+    EXPECT_EQ(dump.Write(root), "map size(2):\r\na b\n\xff:v\r\n:e\r\n");
 }
 
 TEST(DebugDump, NoneNodes) {

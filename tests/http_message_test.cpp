@@ -8,6 +8,7 @@
 #include <string>
 
 #include "codec/text/http_message.h"
+#include "tests/support/codec_cases.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk {
@@ -15,22 +16,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+using test::Error;
 
-// The text written, or "error <code>".
-std::string Write(const DataNode& node) {
-    OutputStream out;
-    uint32_t code = WriteHttpMessage(out, node);
-    return code ? Error(code) : std::string(out.view());
-}
-
-// The code; pos receives what the caller-buffer contract would report.
-uint32_t Read(std::string_view text, DataNode& node, uint32_t* pos = nullptr) {
-    InputStream in(text);
-    uint32_t code = ReadHttpMessage(in, node);
-    if (pos) *pos = in.tell();
-    return code;
-}
+const test::FormatIo http(FormatId::Http);
 
 std::string Keys(const DataNode& node) {
     std::string keys;
@@ -61,18 +49,18 @@ TEST(HttpWrite, StructuredMessages) {
     post.mapGet("Header").mapGet("Host").setStr("a");
     post.mapGet("Header").mapGet("Content-Length").setInt(2, ValueKind::Int32);
     post.mapGet("Body").setStr("hi");
-    EXPECT_EQ(Write(post), "POST /x HTTP/1.1\r\nHost: a\r\nContent-Length: 2\r\n\r\nhi");
+    EXPECT_EQ(http.Write(post), "POST /x HTTP/1.1\r\nHost: a\r\nContent-Length: 2\r\n\r\nhi");
 
     DataNode notFound;
     notFound.mapGet("Status-Line").mapGet("Status-Code").setInt(404, ValueKind::Int32);
     notFound.mapGet("Status-Line").mapGet("Reason-Phrase").setStr("Not Found");
-    EXPECT_EQ(Write(notFound), "HTTP/1.1 404 Not Found\r\n\r\n");  // 26 bytes
+    EXPECT_EQ(http.Write(notFound), "HTTP/1.1 404 Not Found\r\n\r\n");  // 26 bytes
 
     DataNode empty;
     empty.asMap();
-    EXPECT_EQ(Write(empty), "GET / HTTP/1.1\r\n\r\n");  // 18 bytes
+    EXPECT_EQ(http.Write(empty), "GET / HTTP/1.1\r\n\r\n");  // 18 bytes
     empty.mapGet("Status-Line").asMap();
-    EXPECT_EQ(Write(empty), "HTTP/1.1 200 OK\r\n\r\n");
+    EXPECT_EQ(http.Write(empty), "HTTP/1.1 200 OK\r\n\r\n");
 }
 
 TEST(HttpWrite, EmptyFieldsTakeDefaultsAndRequestLineWins) {
@@ -80,18 +68,18 @@ TEST(HttpWrite, EmptyFieldsTakeDefaultsAndRequestLineWins) {
     root.mapGet("Status-Line").mapGet("Status-Code").setStr("500", ValueKind::Binary);
     root.mapGet("Request-Line").mapGet("Method").setStr("", ValueKind::Binary);
     root.mapGet("Request-Line").mapGet("HTTP-Version").setStr("HTTP/1.0");
-    EXPECT_EQ(Write(root), "GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(http.Write(root), "GET / HTTP/1.0\r\n\r\n");
 }
 
 TEST(HttpWrite, RawTextIsVerbatim) {
     DataNode raw;
     raw.setStr("anything\0\n"s, ValueKind::Binary);
-    EXPECT_EQ(Write(raw), "anything\0\n"s);
+    EXPECT_EQ(http.Write(raw), "anything\0\n"s);
 
     DataNode root;
     root.mapGet("Request-Line").setStr("GET / HTTP/1.1");  // no line end of its own
     root.mapGet("Header").setStr("A: 1\r\nB: 2\r\n");
-    EXPECT_EQ(Write(root), "GET / HTTP/1.1A: 1\r\nB: 2\r\n\r\n");
+    EXPECT_EQ(http.Write(root), "GET / HTTP/1.1A: 1\r\nB: 2\r\n\r\n");
 }
 
 TEST(HttpWrite, HeaderValues) {
@@ -101,7 +89,7 @@ TEST(HttpWrite, HeaderValues) {
     header.mapGet("N").setInt(-7, ValueKind::Int64);
     header.mapGet("Zero").setInt(0, ValueKind::Int64);
     header.mapGet("Sp").setStr("\t a ");
-    EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nN: -7\r\nZero: 0\r\nSp: \t a \r\n\r\n");
+    EXPECT_EQ(http.Write(root), "GET / HTTP/1.1\r\nN: -7\r\nZero: 0\r\nSp: \t a \r\n\r\n");
 }
 
 TEST(HttpWrite, NoBodyOptionOnTheRoot) {
@@ -109,24 +97,24 @@ TEST(HttpWrite, NoBodyOptionOnTheRoot) {
     root.mapGet("Header").mapGet("Content-Length").setInt(5, ValueKind::Int32);
     root.mapGet("Body").setStr("hello");
     root.setOption(OptionFlags::HttpNoBody, true);
-    EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_EQ(http.Write(root), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
     root.mapGet("Body").setInt(1, ValueKind::Int32);  // not even looked at
-    EXPECT_EQ(Write(root), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_EQ(http.Write(root), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
 
     DataNode other;
     other.mapGet("Header").mapGet("Content-Length").setStr("1");
     other.mapGet("Body").setStr("b");
     other.mapGet("Body").setOption(OptionFlags::HttpNoBody, true);
-    EXPECT_EQ(Write(other), "GET / HTTP/1.1\r\nContent-Length: 1\r\n\r\nb");
+    EXPECT_EQ(http.Write(other), "GET / HTTP/1.1\r\nContent-Length: 1\r\n\r\nb");
 }
 
 TEST(HttpWrite, Refusals) {
     DataNode num, list;
     num.setInt(1, ValueKind::Int32);
     list.listAt(0).setStr("x");
-    EXPECT_EQ(Write(DataNode()), Error(err::Unsupported));
-    EXPECT_EQ(Write(num), Error(err::Unsupported));
-    EXPECT_EQ(Write(list), Error(err::Unsupported));
+    EXPECT_EQ(http.Write(DataNode()), Error(err::Unsupported));
+    EXPECT_EQ(http.Write(num), Error(err::Unsupported));
+    EXPECT_EQ(http.Write(list), Error(err::Unsupported));
 
     const std::function<void(DataNode&)> badParts[] = {
         [](DataNode& r) { r.mapGet("Request-Line").setInt(1, ValueKind::Int32); },
@@ -143,7 +131,7 @@ TEST(HttpWrite, Refusals) {
     for (size_t i = 0; i < std::size(badParts); ++i) {
         DataNode root;
         badParts[i](root);
-        EXPECT_EQ(Write(root), Error(err::BadArgument)) << i;
+        EXPECT_EQ(http.Write(root), Error(err::BadArgument)) << i;
     }
 }
 
@@ -169,7 +157,7 @@ TEST(HttpWrite, RefusesLinesTheReaderWouldTakeOtherwise) {
     for (const auto& f : badFields) {
         DataNode root;
         root.mapGet("Request-Line").mapGet(f.field).setStr(f.value, ValueKind::Binary);
-        EXPECT_EQ(Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
+        EXPECT_EQ(http.Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
     }
     const struct {
         const char* field;
@@ -184,7 +172,7 @@ TEST(HttpWrite, RefusesLinesTheReaderWouldTakeOtherwise) {
     for (const auto& f : badStatus) {
         DataNode root;
         root.mapGet("Status-Line").mapGet(f.field).setStr(f.value, ValueKind::Binary);
-        EXPECT_EQ(Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
+        EXPECT_EQ(http.Write(root), Error(err::BadArgument)) << f.field << " " << f.value.substr(0, 20);
     }
     const struct {
         std::string name, value;
@@ -205,7 +193,7 @@ TEST(HttpWrite, RefusesLinesTheReaderWouldTakeOtherwise) {
     for (const auto& h : badHeaders) {
         DataNode root;
         root.mapGet("Header").mapGet(h.name).setStr(h.value, ValueKind::Binary);
-        EXPECT_EQ(Write(root), Error(err::BadArgument)) << h.name << ": " << h.value.substr(0, 20);
+        EXPECT_EQ(http.Write(root), Error(err::BadArgument)) << h.name << ": " << h.value.substr(0, 20);
     }
 }
 
@@ -217,20 +205,20 @@ TEST(HttpWrite, LongestLinesAndOddBytesThatReadBack) {
     header.mapGet("").setStr("empty name");
     header.mapGet("N ").setStr("\tv ");
     header.mapGet("B").setStr("\x01\xff;");
-    std::string text = Write(root);
+    std::string text = http.Write(root);
     DataNode back;
-    ASSERT_EQ(Read(text, back), err::Ok) << text.substr(0, 40);
+    ASSERT_EQ(http.Read(text, back), err::Ok) << text.substr(0, 40);
     EXPECT_EQ(Str(back, "Request-Line", "Request-URI"), "/" + std::string(1008, 'u'));
     EXPECT_TRUE(back.mapGet("Header").equals(header));
-    EXPECT_EQ(Write(back), text);
+    EXPECT_EQ(http.Write(back), text);
 
     DataNode status;  // the last field may hold spaces; an Int code holds none
     status.mapGet("Status-Line").mapGet("Status-Code").setInt(-1, ValueKind::Int32);
     status.mapGet("Status-Line").mapGet("HTTP-Version").setStr("HTTP/1.0");
     status.mapGet("Status-Line").mapGet("Reason-Phrase").setStr(" Not  Found " + std::string(998, 'r'), ValueKind::Text);
-    text = Write(status);
+    text = http.Write(status);
     EXPECT_EQ(text.size(), 1026u);  // a 1023-byte line, its LF and the empty line
-    ASSERT_EQ(Read(text, back), err::Ok);
+    ASSERT_EQ(http.Read(text, back), err::Ok);
     EXPECT_EQ(Str(back, "Status-Line", "Status-Code"), "-1");
     EXPECT_EQ(Str(back, "Status-Line", "Reason-Phrase"), " Not  Found " + std::string(998, 'r'));
 }
@@ -253,7 +241,7 @@ TEST(HttpWrite, BodyMustBeAnnounced) {
         root.asMap();
         if (c.length) root.mapGet("Header").mapGet("Content-Length").setStr(c.length);
         if (c.body) root.mapGet("Body").setStr(c.body);
-        std::string text = Write(root);
+        std::string text = http.Write(root);
         SCOPED_TRACE(std::string(c.length ? c.length : "(none)") + " / " + (c.body ? c.body : "(none)"));
         if (!c.written) {
             EXPECT_EQ(text, Error(err::BadArgument));
@@ -261,7 +249,7 @@ TEST(HttpWrite, BodyMustBeAnnounced) {
         }
         DataNode back;
         uint32_t pos = 0;
-        ASSERT_EQ(Read(text, back, &pos), err::Ok) << text;
+        ASSERT_EQ(http.Read(text, back, &pos), err::Ok) << text;
         EXPECT_TRUE(pos == text.size() || pos == InputStream::kNoPosition);
         EXPECT_EQ(back.hasKey("Body"), c.body && *c.body);
     }
@@ -269,23 +257,23 @@ TEST(HttpWrite, BodyMustBeAnnounced) {
     DataNode lower;  // the reader looks for this spelling only
     lower.mapGet("Header").mapGet("content-length").setStr("5");
     lower.mapGet("Body").setStr("hello");
-    EXPECT_EQ(Write(lower), Error(err::BadArgument));
+    EXPECT_EQ(http.Write(lower), Error(err::BadArgument));
 
     DataNode number;
     number.mapGet("Header").mapGet("Content-Length").setInt(5, ValueKind::UInt64);
     number.mapGet("Body").setStr("hello");
-    EXPECT_EQ(Write(number), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello");
+    EXPECT_EQ(http.Write(number), "GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello");
 
     // Without a body, or with a raw header block, nothing is compared.
     DataNode head;
     head.mapGet("Header").mapGet("Content-Length").setStr("1234");
     head.mapGet("Body").setStr("hello");
     head.setOption(OptionFlags::HttpNoBody, true);
-    EXPECT_EQ(Write(head), "GET / HTTP/1.1\r\nContent-Length: 1234\r\n\r\n");
+    EXPECT_EQ(http.Write(head), "GET / HTTP/1.1\r\nContent-Length: 1234\r\n\r\n");
     DataNode raw;
     raw.mapGet("Header").setStr("Transfer-Encoding: chunked\r\n");
     raw.mapGet("Body").setStr("5\r\nhello\r\n0\r\n\r\n");
-    EXPECT_EQ(Write(raw), "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    EXPECT_EQ(http.Write(raw), "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
 }
 
 TEST(HttpWrite, FailureKeepsWhatWasWritten) {
@@ -316,7 +304,7 @@ TEST(HttpRead, ResponseWithBodyLeavesTheRestUnread) {
     std::string_view text = "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nServer:   x y\r\n\r\nhelloEXTRA";
     DataNode root;
     uint32_t pos = 0;
-    ASSERT_EQ(Read(text, root, &pos), err::Ok);
+    ASSERT_EQ(http.Read(text, root, &pos), err::Ok);
     EXPECT_EQ(pos, text.size() - 5);
     EXPECT_EQ(Keys(root), "Status-Line;Header;Body;");
     EXPECT_EQ(Keys(root.mapGet("Status-Line")), "HTTP-Version;Status-Code;Reason-Phrase;");
@@ -334,7 +322,7 @@ TEST(HttpRead, KindsFormatsAndOptionsOfWhatIsBuilt) {
     root.setFormat(FormatId::Http);
     root.setOption(0x40, true);
     root.setStr("old");
-    ASSERT_EQ(Read("HTTP/1.1 404 Not Found\r\nA: b\r\nContent-Length: 1\r\n\r\nz", root), err::Ok);
+    ASSERT_EQ(http.Read("HTTP/1.1 404 Not Found\r\nA: b\r\nContent-Length: 1\r\n\r\nz", root), err::Ok);
     EXPECT_EQ(root.format(), FormatId::Http);  // the target keeps its own
     EXPECT_TRUE(root.hasOption(0x40));
     const DataNode& code = root.mapGet("Status-Line").mapGet("Status-Code");
@@ -348,24 +336,24 @@ TEST(HttpRead, KindsFormatsAndOptionsOfWhatIsBuilt) {
 
 TEST(HttpRead, StartLineSplit) {
     DataNode root;
-    ASSERT_EQ(Read("GET /a b  c\r\n\r\n", root), err::Ok);
+    ASSERT_EQ(http.Read("GET /a b  c\r\n\r\n", root), err::Ok);
     EXPECT_EQ(Keys(root), "Request-Line;");
     EXPECT_EQ(Keys(root.mapGet("Request-Line")), "Method;Request-URI;HTTP-Version;");
     EXPECT_EQ(Str(root, "Request-Line", "Request-URI"), "/a");
     EXPECT_EQ(Str(root, "Request-Line", "HTTP-Version"), "b  c");
-    ASSERT_EQ(Read("HTTP/2 200 OK\r\n\r\n", root), err::Ok);  // neither 1.1 nor 1.0: a request
+    ASSERT_EQ(http.Read("HTTP/2 200 OK\r\n\r\n", root), err::Ok);  // neither 1.1 nor 1.0: a request
     EXPECT_EQ(Str(root, "Request-Line", "Method"), "HTTP/2");
-    ASSERT_EQ(Read("http/1.1 200 OK\r\n\r\n", root), err::Ok);
+    ASSERT_EQ(http.Read("http/1.1 200 OK\r\n\r\n", root), err::Ok);
     EXPECT_EQ(Keys(root), "Request-Line;");
-    ASSERT_EQ(Read("  \r\n\r\n", root), err::Ok);  // two spaces make three empty parts
+    ASSERT_EQ(http.Read("  \r\n\r\n", root), err::Ok);  // two spaces make three empty parts
     EXPECT_EQ(Str(root, "Request-Line", "HTTP-Version"), "");
-    ASSERT_EQ(Read("HTTP/1.1 200 \r\n\r\n", root), err::Ok);
+    ASSERT_EQ(http.Read("HTTP/1.1 200 \r\n\r\n", root), err::Ok);
     EXPECT_EQ(Str(root, "Status-Line", "Reason-Phrase"), "");
 }
 
 TEST(HttpRead, HeaderNamesAndValues) {
     DataNode root;
-    ASSERT_EQ(Read("GET / HTTP/1.1\r\nHost:a\r\nB:   a\r\nX: \r\nT:\t v\r\nN :v \r\n: e\r\nC: b:c\r\n\r\n", root),
+    ASSERT_EQ(http.Read("GET / HTTP/1.1\r\nHost:a\r\nB:   a\r\nX: \r\nT:\t v\r\nN :v \r\n: e\r\nC: b:c\r\n\r\n", root),
               err::Ok);
     DataNode& h = root.mapGet("Header");
     EXPECT_EQ(Keys(h), "Host;B;X;T;N ;;C;");
@@ -408,16 +396,16 @@ TEST(HttpRead, Codes) {
     };
     for (const auto& c : cases) {
         DataNode root;
-        EXPECT_EQ(Read(c.text, root), c.code) << c.text.substr(0, 40);
+        EXPECT_EQ(http.Read(c.text, root), c.code) << c.text.substr(0, 40);
     }
 }
 
 TEST(HttpRead, FailureKeepsWhatWasRead) {
     DataNode root;
     root.setStr("old");
-    EXPECT_EQ(Read("GET\r\n", root), err::TextSyntax);
+    EXPECT_EQ(http.Read("GET\r\n", root), err::TextSyntax);
     EXPECT_TRUE(root.isNone());
-    EXPECT_EQ(Read("GET / HTTP/1.1\r\nA: b\r\nbad\r\n\r\n", root), err::TextSyntax);
+    EXPECT_EQ(http.Read("GET / HTTP/1.1\r\nA: b\r\nbad\r\n\r\n", root), err::TextSyntax);
     EXPECT_EQ(Keys(root), "Request-Line;Header;");
     EXPECT_EQ(Str(root, "Header", "A"), "b");
 }
@@ -426,17 +414,17 @@ TEST(HttpRead, ContentLength) {
     DataNode root;
     uint32_t pos = 0;
     std::string_view twice = "GET / HTTP/1.1\r\nContent-Length: 2\r\nA: 1\r\nContent-Length: 3\r\n\r\nabcd";
-    ASSERT_EQ(Read(twice, root, &pos), err::Ok);
+    ASSERT_EQ(http.Read(twice, root, &pos), err::Ok);
     EXPECT_EQ(Keys(root.mapGet("Header")), "Content-Length;A;");
     EXPECT_EQ(Str(root, "Header", "Content-Length"), "3");
     EXPECT_EQ(Str(root, "Body"), "abc");
     EXPECT_EQ(pos, twice.size() - 1);
 
-    ASSERT_EQ(Read("GET / HTTP/1.1\r\nContent-Length: \t+3xyz\r\n\r\nabcd", root), err::Ok);
+    ASSERT_EQ(http.Read("GET / HTTP/1.1\r\nContent-Length: \t+3xyz\r\n\r\nabcd", root), err::Ok);
     EXPECT_EQ(Str(root, "Body"), "abc");
     for (const char* head : {"content-length: 3", "Content-Length : 3", "Content-Length: abc", "Content-Length: 0"}) {
         std::string text = "GET / HTTP/1.1\r\n"s + head + "\r\n\r\nabcd";
-        ASSERT_EQ(Read(text, root, &pos), err::Ok) << head;
+        ASSERT_EQ(http.Read(text, root, &pos), err::Ok) << head;
         EXPECT_FALSE(root.hasKey("Body")) << head;
         EXPECT_EQ(pos, text.size() - 4) << head;
     }
@@ -445,10 +433,10 @@ TEST(HttpRead, ContentLength) {
 TEST(HttpRead, ShortBodyIsKept) {
     DataNode root;
     uint32_t pos = 0;
-    EXPECT_EQ(Read("GET / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", root, &pos), err::TextSyntax);
+    EXPECT_EQ(http.Read("GET / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", root, &pos), err::TextSyntax);
     EXPECT_EQ(Str(root, "Body"), "abc");
     EXPECT_EQ(pos, InputStream::kNoPosition);  // ran into the end
-    EXPECT_EQ(Read("GET / HTTP/1.1\r\nContent-Length: 1\r\n\r\n", root), err::TextSyntax);
+    EXPECT_EQ(http.Read("GET / HTTP/1.1\r\nContent-Length: 1\r\n\r\n", root), err::TextSyntax);
     EXPECT_EQ(Str(root, "Body"), "");
 }
 
@@ -456,7 +444,7 @@ TEST(HttpRead, HostileContentLength) {
     DataNode root;
     for (const char* length : {"99999999999999999999999", "9223372036854775807", "4294967296", "4294967295"}) {
         std::string text = "GET / HTTP/1.1\r\nContent-Length: "s + length + "\r\n\r\nab";
-        EXPECT_EQ(Read(text, root), err::TextSyntax) << length;
+        EXPECT_EQ(http.Read(text, root), err::TextSyntax) << length;
         EXPECT_EQ(Str(root, "Body"), "ab") << length;
     }
     for (const char* length : {"-1", "-99999999999999999999999", "-9223372036854775808"}) {
@@ -473,10 +461,10 @@ TEST(HttpRead, NoBodyOptionLeavesTheBodyUnread) {
     root.setOption(OptionFlags::HttpNoBody, true);
     uint32_t pos = 0;
     std::string_view text = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
-    ASSERT_EQ(Read(text, root, &pos), err::Ok);
+    ASSERT_EQ(http.Read(text, root, &pos), err::Ok);
     EXPECT_EQ(pos, text.size() - 5);
     EXPECT_FALSE(root.hasKey("Body"));
-    EXPECT_EQ(Write(root), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_EQ(http.Write(root), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n");
 }
 
 TEST(HttpRead, PipelinedMessagesFromOneStream) {
@@ -518,7 +506,7 @@ TEST(HttpRead, SurvivesMangledInput) {
             if (text.empty()) text.push_back('x');
         }
         DataNode root;
-        uint32_t code = Read(text, root);
+        uint32_t code = http.Read(text, root);
         EXPECT_TRUE(code == err::Ok || code == err::StreamFailure || code == err::TextSyntax) << code;
         if (root.isMap()) {
             OutputStream out;
@@ -534,8 +522,8 @@ TEST(HttpRoundTrip, ReadThenWriteGivesTheSameBytes) {
              "GET / HTTP/1.1\r\n\r\n",
          }) {
         DataNode root;
-        ASSERT_EQ(Read(text, root), err::Ok);
-        EXPECT_EQ(Write(root), text);
+        ASSERT_EQ(http.Read(text, root), err::Ok);
+        EXPECT_EQ(http.Write(root), text);
     }
 }
 

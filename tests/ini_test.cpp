@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codec/text/ini.h"
+#include "tests/support/codec_cases.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk {
@@ -13,22 +14,13 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+using test::Error;
 
-std::string Write(const DataNode& node) {
-    OutputStream out;
-    uint32_t code = WriteIni(out, node);
-    return code ? Error(code) : std::string(out.view());
-}
-
-uint32_t Read(std::string_view text, DataNode& node) {
-    InputStream in(text);
-    return ReadIni(in, node);
-}
+const test::FormatIo ini(FormatId::Ini);
 
 uint32_t ReadCode(std::string_view text) {
     DataNode node;
-    return Read(text, node);
+    return ini.Read(text, node);
 }
 
 // The tree as "[section]key=value;" text, to compare whole results at once.
@@ -49,7 +41,7 @@ std::string Show(const DataNode& root) {
 
 std::string ReadShow(std::string_view text) {
     DataNode node;
-    uint32_t code = Read(text, node);
+    uint32_t code = ini.Read(text, node);
     return code ? Error(code) : Show(node);
 }
 
@@ -60,7 +52,7 @@ TEST(IniWrite, SectionsKeysAndEmptySections) {
     root.mapGet("main").mapGet("a").setStr("1");
     root.mapGet("main").mapGet("b").setInt(-2, ValueKind::Int32);
     root.mapGet("x").asMap();
-    std::string text = Write(root);
+    std::string text = ini.Write(root);
     EXPECT_EQ(text, "[main]\r\na=1\r\nb=-2\r\n\r\n[x]\r\n\r\n");
     EXPECT_EQ(text.size(), 28u);
 }
@@ -72,10 +64,10 @@ TEST(IniWrite, BytesGoOutUnchanged) {
     s.mapGet(";k#").setStr("");
     s.mapGet("big").setInt(INT64_MIN, ValueKind::Int64);
     s.mapGet("z\0"s).setStr("\0"s, ValueKind::Binary);
-    EXPECT_EQ(Write(root), "[ s=p #]\r\n k = v;c= \r\n;k#=\r\nbig=-9223372036854775808\r\nz\0=\0\r\n\r\n"s);
+    EXPECT_EQ(ini.Write(root), "[ s=p #]\r\n k = v;c= \r\n;k#=\r\nbig=-9223372036854775808\r\nz\0=\0\r\n\r\n"s);
     DataNode empty;
     empty.asMap();
-    EXPECT_EQ(Write(empty), "");
+    EXPECT_EQ(ini.Write(empty), "");
 }
 
 // The reader would cut the value before its last '#'; one more '#' at the end
@@ -86,9 +78,9 @@ TEST(IniWrite, ValueWithHashGetsAnEmptyComment) {
     s.mapGet("a").setStr("b#c");
     s.mapGet("b").setStr("#");
     s.mapGet("c").setStr("#fff # colour");
-    EXPECT_EQ(Write(root), "[s]\r\na=b#c#\r\nb=##\r\nc=#fff # colour#\r\n\r\n");
+    EXPECT_EQ(ini.Write(root), "[s]\r\na=b#c#\r\nb=##\r\nc=#fff # colour#\r\n\r\n");
     DataNode back;
-    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    ASSERT_EQ(ini.Read(ini.Write(root), back), err::Ok);
     EXPECT_TRUE(back.equals(root));
 }
 
@@ -98,17 +90,17 @@ TEST(IniWrite, RefusesWhatReadsBackOtherwise) {
     for (const std::string& name : {""s, "a]b"s, "]"s, "a\r\nk=v"s, "a\rb"s, "a\nb"s}) {
         DataNode root;
         root.mapGet(name).asMap();
-        EXPECT_EQ(Write(root), Error(err::Unsupported)) << name;
+        EXPECT_EQ(ini.Write(root), Error(err::Unsupported)) << name;
     }
     for (const std::string& key : {""s, "#k"s, "[k"s, "[k]"s, "k=v"s, "="s, "k\r"s, "k\nx"s}) {
         DataNode root;
         root.mapGet("s").mapGet(key).setStr("v");
-        EXPECT_EQ(Write(root), Error(err::Unsupported)) << key;
+        EXPECT_EQ(ini.Write(root), Error(err::Unsupported)) << key;
     }
     for (const std::string& value : {"a\r\nb=c"s, "a\rb"s, "\n"s, "a\n[s2]"s}) {
         DataNode root;
         root.mapGet("s").mapGet("k").setStr(value, ValueKind::Binary);
-        EXPECT_EQ(Write(root), Error(err::Unsupported)) << value;
+        EXPECT_EQ(ini.Write(root), Error(err::Unsupported)) << value;
     }
     DataNode root;  // refused before its line: the text ends with the last good line
     root.mapGet("s").mapGet("a").setStr("1");
@@ -121,8 +113,8 @@ TEST(IniWrite, RefusesWhatReadsBackOtherwise) {
 TEST(IniWrite, Refusals) {
     DataNode none, str;
     str.setStr("a");
-    EXPECT_EQ(Write(none), Error(err::Unsupported));
-    EXPECT_EQ(Write(str), Error(err::Unsupported));
+    EXPECT_EQ(ini.Write(none), Error(err::Unsupported));
+    EXPECT_EQ(ini.Write(str), Error(err::Unsupported));
 
     DataNode root;
     root.mapGet("ok").mapGet("a").setStr("1");
@@ -138,7 +130,7 @@ TEST(IniWrite, Refusals) {
     EXPECT_EQ(WriteIni(out, values), err::Unsupported);
     EXPECT_EQ(out.view(), "[s]\r\na=1\r\n");
     values.mapGet("s").mapGet("l").reset();
-    EXPECT_EQ(Write(values), Error(err::Unsupported));
+    EXPECT_EQ(ini.Write(values), Error(err::Unsupported));
 }
 
 TEST(IniWrite, FailedStream) {
@@ -153,7 +145,7 @@ TEST(IniWrite, FailedStream) {
 
 TEST(IniRead, SectionsAndKeysInOrder) {
     DataNode root;
-    ASSERT_EQ(Read("[main]\r\nb=2\r\na=1\r\n\r\n[x]\r\n\r\n", root), err::Ok);
+    ASSERT_EQ(ini.Read("[main]\r\nb=2\r\na=1\r\n\r\n[x]\r\n\r\n", root), err::Ok);
     EXPECT_EQ(Show(root), "[main]b=2;a=1;[x]");
     const DataNode& a = root.mapGet("main").mapGet("a");
     EXPECT_EQ(a.kind(), ValueKind::Binary);
@@ -197,7 +189,7 @@ TEST(IniRead, BadKeyLines) {
     EXPECT_EQ(ReadCode("[s]\n=b\n"), err::TextSyntax);
     EXPECT_EQ(ReadCode("[s]\n=\n"), err::TextSyntax);
     DataNode root;
-    EXPECT_EQ(Read("[s]\na=1\n[t]\n=b\nc=2\n", root), err::TextSyntax);
+    EXPECT_EQ(ini.Read("[s]\na=1\n[t]\n=b\nc=2\n", root), err::TextSyntax);
     EXPECT_EQ(Show(root), "[s]a=1;[t]");  // what came before stays
 }
 
@@ -220,7 +212,7 @@ TEST(IniRead, RepeatedSectionsAndKeys) {
 
 TEST(IniRead, ZeroBytesAreOrdinary) {
     DataNode root;
-    ASSERT_EQ(Read("[s\0t]\nk\0=v\0w\n"s, root), err::Ok);
+    ASSERT_EQ(ini.Read("[s\0t]\nk\0=v\0w\n"s, root), err::Ok);
     EXPECT_EQ(Show(root), "[s\0t]k\0=v\0w;"s);
 }
 
@@ -229,7 +221,7 @@ TEST(IniRead, EmptyInputAndResets) {
     root.setOption(0x40, true);
     root.setFormat(FormatId::Ini);
     root.setStr("old");
-    ASSERT_EQ(Read("", root), err::Ok);
+    ASSERT_EQ(ini.Read("", root), err::Ok);
     EXPECT_TRUE(root.isNone());
     EXPECT_EQ(root.format(), FormatId::Ini);
     EXPECT_TRUE(root.hasOption(0x40));
@@ -269,11 +261,11 @@ TEST(IniRead, StreamAlreadyAtItsEndReadsAsEmpty) {
 TEST(IniRead, VeryLongLinesHaveNoLimit) {
     std::string value(3000000, 'v');
     DataNode root;
-    ASSERT_EQ(Read("[s]\nk=" + value + "\n", root), err::Ok);
+    ASSERT_EQ(ini.Read("[s]\nk=" + value + "\n", root), err::Ok);
     EXPECT_EQ(root.mapGet("s").mapGet("k").str(), value);
     std::string crs;
     for (int i = 0; i < 100000; ++i) crs += "ab\r";
-    ASSERT_EQ(Read("[s]\nk=" + crs, root), err::Ok);
+    ASSERT_EQ(ini.Read("[s]\nk=" + crs, root), err::Ok);
     EXPECT_EQ(root.mapGet("s").mapGet("k").size(), 200000u);
     EXPECT_EQ(ReadShow(std::string(1000000, '[')), Error(err::TextSyntax));
     EXPECT_EQ(ReadShow(std::string(1000000, 'x')), "<none>");
@@ -316,7 +308,7 @@ TEST(IniRoundTrip, OddBytesReadBack) {
     }
     root.mapGet("e").mapGet("e").setStr("", ValueKind::Binary);
     DataNode back;
-    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    ASSERT_EQ(ini.Read(ini.Write(root), back), err::Ok);
     EXPECT_TRUE(back.equals(root));
 }
 
@@ -329,9 +321,9 @@ TEST(IniRoundTrip, WrittenTextReadsBack) {
     }
     root.mapGet("empty").asMap();
     DataNode back;
-    ASSERT_EQ(Read(Write(root), back), err::Ok);
+    ASSERT_EQ(ini.Read(ini.Write(root), back), err::Ok);
     EXPECT_TRUE(back.equals(root));
-    EXPECT_EQ(Write(back), Write(root));
+    EXPECT_EQ(ini.Write(back), ini.Write(root));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "codec/limits.h"
 #include "codec/text/json.h"
+#include "tests/support/codec_cases.h"
 #include "tests/support/small_stack.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
@@ -18,76 +19,20 @@ namespace {
 
 using test_support::Nested;
 using test_support::RunOnStack;
+using test::Error;
+using test::Show;
 
 using namespace std::string_view_literals;
 
-// A tree in one line: strings quoted, ints bare, None as ~; a kind other
-// than the reader's usual one (Binary, Int64) follows as k<kind>.
-std::string Show(const DataNode& n) {
-    std::string s;
-    switch (n.type()) {
-    case NodeType::Str: s = "\"" + std::string(n.str().view()) + "\""; break;
-    case NodeType::Int: s = std::to_string(n.num()); break;
-    case NodeType::List:
-        s = "[";
-        for (const NodeRef& item : n.list()) s += Show(*item) + ",";
-        if (s.size() > 1) s.pop_back();
-        return s + "]";
-    case NodeType::Map:
-        s = "{";
-        for (const MapValue::Entry& e : n.map()) s += std::string(e.key.view()) + ":" + Show(*e.child) + ",";
-        if (s.size() > 1) s.pop_back();
-        return s + "}";
-    default: return "~";
-    }
-    if (n.kind() != (n.isStr() ? ValueKind::Binary : ValueKind::Int64)) s += "k" + std::to_string(n.kind());
-    return s;
-}
-
-// The code, and in pos the position the caller-buffer contract would report.
-uint32_t Read(std::string_view text, DataNode& node, uint32_t* pos = nullptr) {
-    InputStream in(text);
-    uint32_t code = ReadJson(in, node);
-    if (pos) *pos = in.tell();
-    return code;
-}
-
-// The text written, or "error <code>".
-std::string Write(const DataNode& node) {
-    OutputStream out;
-    uint32_t code = WriteJson(out, node);
-    return code ? "error " + std::to_string(code) : std::string(out.view());
-}
-
-std::string Error(uint32_t code) { return "error " + std::to_string(code); }
+const test::FormatIo json(FormatId::Json);
 
 // --- reader: one input, its code, the tree left behind, the position ---------
 
-constexpr uint32_t kUnchecked = 0xFFFFFFFE;
 constexpr uint32_t kEndState = InputStream::kNoPosition;
 constexpr uint32_t Ok = err::Ok, SF = err::StreamFailure, TS = err::TextSyntax, JS = err::JsonSeparator;
 
-struct ReadCase {
-    std::string_view text;
-    uint32_t code;
-    std::string_view tree;
-    uint32_t pos = kUnchecked;
-};
-
-void CheckReads(std::initializer_list<ReadCase> cases) {
-    for (const ReadCase& c : cases) {
-        DataNode node;
-        uint32_t pos;
-        EXPECT_EQ(Read(c.text, node, &pos), c.code) << c.text;
-        EXPECT_EQ(Show(node), c.tree) << c.text;
-        if (c.pos != kUnchecked) {
-            EXPECT_EQ(pos, c.pos) << c.text;
-        }
-    }
-}
-
 TEST(JsonRead, Strings) {
-    CheckReads({
+    json.CheckReads({
         {R"("a\")", Ok, R"("a\")", 4},  // no escapes: a and a backslash
         {R"("")", Ok, R"("")", 2},
         {"\"\0\t\n\x01\xff{[\" tail"sv, Ok, "\"\0\t\n\x01\xff{[\""sv, 9},
@@ -97,7 +42,7 @@ TEST(JsonRead, Strings) {
     });
     DataNode node;
     std::string longText(1000, 'z');
-    EXPECT_EQ(Read("\"" + longText + "\"", node), Ok);
+    EXPECT_EQ(json.Read("\"" + longText + "\"", node), Ok);
     EXPECT_EQ(node.str().view(), longText);
 }
 
@@ -110,7 +55,7 @@ TEST(JsonRead, MissingClosingQuoteEndsInTheEndState) {
 }
 
 TEST(JsonRead, Words) {
-    CheckReads({
+    json.CheckReads({
         {" true", Ok, "1k7", 5},
         {"trUE", Ok, "1k7", 4},
         {"fAlSe,", Ok, "0k7", 5},
@@ -128,7 +73,7 @@ TEST(JsonRead, Words) {
 }
 
 TEST(JsonRead, Numbers) {
-    CheckReads({
+    json.CheckReads({
         {"007", Ok, "7", kEndState},  // the number ran into the end
         {"5", Ok, "5", kEndState},
         {"5xyz", Ok, "5", 1},
@@ -148,7 +93,7 @@ TEST(JsonRead, Numbers) {
 }
 
 TEST(JsonRead, BytesThatStartNoValue) {
-    CheckReads({
+    json.CheckReads({
         {"+5", TS, "~"}, {".5", TS, "~"}, {"n", TS, "~"},   {"]", TS, "~"},
         {"}", TS, "~"},  {",", TS, "~"},  {":", TS, "~"},   {"'a'", TS, "~"},
         {"\v5", TS, "~"}, {"\f5", TS, "~"}, {"\0"sv, TS, "~"},  // VT and FF are not white space here
@@ -162,7 +107,7 @@ TEST(JsonRead, BytesThatStartNoValue) {
 }
 
 TEST(JsonRead, Lists) {
-    CheckReads({
+    json.CheckReads({
         {"[1 , 2]", Ok, "[1,2]", 7},
         {"[ 1\n,\t2 ] ", Ok, "[1,2]", 9},
         {"[]", Ok, "[]", 2},
@@ -186,7 +131,7 @@ TEST(JsonRead, Lists) {
 }
 
 TEST(JsonRead, Maps) {
-    CheckReads({
+    json.CheckReads({
         {R"({"a" : 1 , "b":[]})", Ok, "{a:1,b:[]}", 18},
         {R"({"b":2,"a":1})", Ok, "{b:2,a:1}"},  // insertion order, not sorted
         {"{ \"a\":\n\t1}", Ok, "{a:1}"},
@@ -200,7 +145,7 @@ TEST(JsonRead, Maps) {
 }
 
 TEST(JsonRead, MapKeysMustBeNonEmptyStrings) {
-    CheckReads({
+    json.CheckReads({
         {R"({"":1})", TS, "{}"},
         {"{1:2}", TS, "{}"},
         {"{true:2}", TS, "{}"},
@@ -216,7 +161,7 @@ TEST(JsonRead, MapKeysMustBeNonEmptyStrings) {
 }
 
 TEST(JsonRead, MapSeparatorsAndFailedMembers) {
-    CheckReads({
+    json.CheckReads({
         {R"({"a" 1})", JS, "{}"},
         {R"({"a";1})", JS, "{}"},
         {R"({"a":1 "b":2})", JS, "{a:1}"},
@@ -243,7 +188,7 @@ TEST(JsonRead, TargetIsResetButKeepsItsFormatAndOptions) {
     node.mapGet("old").setStr("x");
     ASSERT_TRUE(node.setFormat(FormatId::Json));
     node.setOption(OptionFlags::XmlCompact, true);
-    EXPECT_EQ(Read(R"([1,{"k":"v"}])", node), Ok);
+    EXPECT_EQ(json.Read(R"([1,{"k":"v"}])", node), Ok);
     EXPECT_EQ(Show(node), R"([1,{k:"v"}])");
     EXPECT_EQ(node.format(), FormatId::Json);
     EXPECT_EQ(node.options(), OptionFlags::XmlCompact);
@@ -254,7 +199,7 @@ TEST(JsonRead, TargetIsResetButKeepsItsFormatAndOptions) {
         EXPECT_EQ(made->format(), FormatId::Xml);
         EXPECT_EQ(made->options(), 0u);
     }
-    EXPECT_EQ(Read("\"unterminated", node), SF);
+    EXPECT_EQ(json.Read("\"unterminated", node), SF);
     EXPECT_EQ(Show(node), "~");
     EXPECT_EQ(node.format(), FormatId::Json);
 }
@@ -268,47 +213,47 @@ TEST(JsonWrite, MembersInInsertionOrderWithoutWhiteSpace) {
     node.mapGet("l").listAt(0).setInt(1, ValueKind::UInt8);
     node.mapGet("l").listAt(1).setStr("x");
     node.mapGet("m").asMap();
-    EXPECT_EQ(Write(node), R"({"name":"abc","n":-5,"l":[1,"x"],"m":{}})");
+    EXPECT_EQ(json.Write(node), R"({"name":"abc","n":-5,"l":[1,"x"],"m":{}})");
 
     DataNode unsorted;
     unsorted.mapGet("b").setInt(2, ValueKind::Int64);
     unsorted.mapGet("a").setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(unsorted), R"({"b":2,"a":1})");
+    EXPECT_EQ(json.Write(unsorted), R"({"b":2,"a":1})");
 }
 
 TEST(JsonWrite, ScalarsAndEmptyContainers) {
     DataNode node;
     node.asList();
-    EXPECT_EQ(Write(node), "[]");
+    EXPECT_EQ(json.Write(node), "[]");
     node.asMap();
-    EXPECT_EQ(Write(node), "{}");
+    EXPECT_EQ(json.Write(node), "{}");
     node.setStr("", ValueKind::Binary);
-    EXPECT_EQ(Write(node), "\"\"");
+    EXPECT_EQ(json.Write(node), "\"\"");
     node.setStr("a\0b\\n\n\x01\xff"sv, ValueKind::Text);  // bytes go out unchanged
-    EXPECT_EQ(Write(node), "\"a\0b\\n\n\x01\xff\""sv);
+    EXPECT_EQ(json.Write(node), "\"a\0b\\n\n\x01\xff\""sv);
     node.setInt(INT64_MIN, ValueKind::Int64);
-    EXPECT_EQ(Write(node), "-9223372036854775808");
+    EXPECT_EQ(json.Write(node), "-9223372036854775808");
     node.setInt(-1, ValueKind::UInt64);  // the kind is ignored: always signed
-    EXPECT_EQ(Write(node), "-1");
+    EXPECT_EQ(json.Write(node), "-1");
     node.setInt(1, ValueKind::NativeInt);
-    EXPECT_EQ(Write(node), "1");
+    EXPECT_EQ(json.Write(node), "1");
     DataNode map;
     map.mapGet("k\0y"sv).setInt(0, ValueKind::Int64);
-    EXPECT_EQ(Write(map), "{\"k\0y\":0}"sv);
+    EXPECT_EQ(json.Write(map), "{\"k\0y\":0}"sv);
 }
 
 TEST(JsonWrite, QuoteInStringOrKeyFailsAnywhere) {
     DataNode node;
     node.setStr("\0\""sv, ValueKind::Binary);  // a zero byte does not end the search
-    EXPECT_EQ(Write(node), Error(JS));
+    EXPECT_EQ(json.Write(node), Error(JS));
     DataNode deep;
     deep.mapGet("a").listAt(0).setInt(1, ValueKind::Int64);
     deep.mapGet("a").listAt(1).mapGet("b").setStr("q\"");
-    EXPECT_EQ(Write(deep), Error(JS));
+    EXPECT_EQ(json.Write(deep), Error(JS));
     DataNode key;
     key.mapGet("ok").setInt(1, ValueKind::Int64);
     key.mapGet("k\"").setInt(2, ValueKind::Int64);
-    EXPECT_EQ(Write(key), Error(JS));
+    EXPECT_EQ(json.Write(key), Error(JS));
     EXPECT_TRUE(HasNoQuote("") && HasNoQuote("\0\0"sv));
     EXPECT_FALSE(HasNoQuote("\0\0\""sv));
     // Short strings are tested word by word: a quote at every place of every
@@ -331,11 +276,11 @@ TEST(JsonWrite, QuoteInStringOrKeyFailsAnywhere) {
 TEST(JsonWrite, EmptyKeyFailsAnywhere) {
     DataNode top;
     top.mapGet("").setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(top), Error(err::Unsupported));
+    EXPECT_EQ(json.Write(top), Error(err::Unsupported));
     DataNode deep;
     deep.mapGet("a").listAt(0).setInt(1, ValueKind::Int64);
     deep.mapGet("a").listAt(1).mapGet("b").mapGet("").setStr("x");
-    EXPECT_EQ(Write(deep), Error(err::Unsupported));
+    EXPECT_EQ(json.Write(deep), Error(err::Unsupported));
 }
 
 TEST(JsonWrite, NoneNodeAndFailedStream) {
@@ -346,7 +291,7 @@ TEST(JsonWrite, NoneNodeAndFailedStream) {
     DataNode list;
     list.listAt(0).setInt(7, ValueKind::Int64);
     list.listAt(1);  // grown, still None
-    EXPECT_EQ(Write(list), Error(err::Unsupported));
+    EXPECT_EQ(json.Write(list), Error(err::Unsupported));
 
     DataNode node;
     node.mapGet("a").setStr("x");
@@ -362,29 +307,29 @@ TEST(JsonWrite, ReadBackGivesTheSameText) {
     node.mapGet("b").setStr("\0\x01\\\xfe"sv, ValueKind::Binary);
     node.mapGet("a").listAt(0).setInt(INT64_MIN, ValueKind::Int64);
     node.mapGet("a").listAt(1).mapGet("z").asList();
-    std::string text = Write(node);
+    std::string text = json.Write(node);
     DataNode back;
-    ASSERT_EQ(Read(text, back), Ok);
-    EXPECT_EQ(Write(back), text);
+    ASSERT_EQ(json.Read(text, back), Ok);
+    EXPECT_EQ(json.Write(back), text);
 }
 
 // --- depth -------------------------------------------------------------------
 
 TEST(JsonDepth, ThousandLevelsAndNoMore) {
     DataNode node;
-    EXPECT_EQ(Read(Nested("[", "7", "]", kMaxDepth), node), Ok);
-    EXPECT_EQ(Read(Nested("[", "7", "]", kMaxDepth + 1), node), TS);
-    EXPECT_EQ(Read(Nested("{\"a\":", "7", "}", kMaxDepth), node), Ok);
-    EXPECT_EQ(Read(Nested("{\"a\":", "7", "}", kMaxDepth + 1), node), TS);
-    EXPECT_EQ(Read(std::string(100000, '['), node), TS);
+    EXPECT_EQ(json.Read(Nested("[", "7", "]", kMaxDepth), node), Ok);
+    EXPECT_EQ(json.Read(Nested("[", "7", "]", kMaxDepth + 1), node), TS);
+    EXPECT_EQ(json.Read(Nested("{\"a\":", "7", "}", kMaxDepth), node), Ok);
+    EXPECT_EQ(json.Read(Nested("{\"a\":", "7", "}", kMaxDepth + 1), node), TS);
+    EXPECT_EQ(json.Read(std::string(100000, '['), node), TS);
 
     DataNode root;
     DataNode* leaf = &root;
     for (uint32_t i = 0; i < kMaxDepth; ++i) leaf = &leaf->listAt(0);
     leaf->setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(root), Nested("[", "1", "]", kMaxDepth));
+    EXPECT_EQ(json.Write(root), Nested("[", "1", "]", kMaxDepth));
     leaf->mapGet("k").setInt(1, ValueKind::Int64);
-    EXPECT_EQ(Write(root), Error(err::Unsupported));
+    EXPECT_EQ(json.Write(root), Error(err::Unsupported));
 }
 
 // Host threads may have small stacks: the deepest input must fit in 1 MiB,
@@ -393,13 +338,13 @@ TEST(JsonDepth, DeepestInputFitsInOneMiBStack) {
     RunOnStack(1 << 20, [] {
         DataNode node;
         std::string lists = Nested("[", "1", "]", kMaxDepth);
-        EXPECT_EQ(Read(lists, node), Ok);
-        EXPECT_EQ(Write(node), lists);
+        EXPECT_EQ(json.Read(lists, node), Ok);
+        EXPECT_EQ(json.Write(node), lists);
         std::string maps = Nested("{\"k\":", "[]", "}", kMaxDepth - 1);
-        EXPECT_EQ(Read(maps, node), Ok);
-        EXPECT_EQ(Write(node), maps);
-        EXPECT_EQ(Read(std::string(kMaxDepth + 1, '{'), node), TS);
-        EXPECT_EQ(Read(Nested("{[", "", "", kMaxDepth), node), TS);
+        EXPECT_EQ(json.Read(maps, node), Ok);
+        EXPECT_EQ(json.Write(node), maps);
+        EXPECT_EQ(json.Read(std::string(kMaxDepth + 1, '{'), node), TS);
+        EXPECT_EQ(json.Read(Nested("{[", "", "", kMaxDepth), node), TS);
     });
 }
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "codec/xml/xml_reader.h"
-#include "codec/xml/xml_writer.h"
+#include "tests/support/codec_cases.h"
 #include "tests/support/printable.h"
 #include "zk_data/codec/error_codes.h"
 
@@ -32,16 +32,12 @@ struct Trip {
 // Writes tree with options and, when that succeeds, reads the document back
 // in the same layout.
 Trip RoundTrip(const DataNode& tree, uint32_t options = 0) {
-    DataNode copy(tree);
-    copy.setOption(options, true);
-    OutputStream out;
     Trip t;
-    t.writeCode = WriteXml(out, copy);
-    t.doc.assign(out.view());
+    test::Output out = test::FormatIo(FormatId::Xml, options).Written(tree);
+    t.writeCode = out.code;
+    t.doc = std::move(out.bytes);
     if (t.writeCode) return t;
-    t.back.setOption(options & OptionFlags::XmlFreeForm, true);
-    InputStream in(t.doc);
-    t.readCode = ReadXml(in, t.back);
+    t.readCode = test::FormatIo(FormatId::Xml, options & OptionFlags::XmlFreeForm).Read(t.doc, t.back);
     return t;
 }
 

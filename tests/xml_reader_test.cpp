@@ -13,6 +13,7 @@
 #include "codec/xml/xml_read_state.h"
 #include "codec/xml/xml_reader.h"
 #include "codec/xml/xml_writer.h"
+#include "tests/support/codec_cases.h"
 #include "tests/support/printable.h"
 #include "tests/support/small_stack.h"
 #include "zk_data/codec/error_codes.h"
@@ -26,10 +27,9 @@ struct Result {
 };
 
 Result Read(std::string_view doc, DataNode& node, uint32_t options = 0) {
-    node.setOption(options, true);
-    InputStream in(doc);
-    uint32_t code = ReadXml(in, node);
-    return {code, in.tell()};
+    Result r;
+    r.code = test::FormatIo(FormatId::Xml, options).Read(doc, node, &r.consumed);
+    return r;
 }
 
 constexpr uint32_t kFree = OptionFlags::XmlFreeForm;
@@ -55,11 +55,9 @@ std::string Show(const DataNode& n) {
 }
 
 std::string Written(const DataNode& n, uint32_t options = 0) {
-    DataNode copy(n);
-    copy.setOption(options, true);
-    OutputStream out;
-    EXPECT_EQ(WriteXml(out, copy), err::Ok);
-    return std::string(out.view());
+    test::Output out = test::FormatIo(FormatId::Xml, options).Written(n);
+    EXPECT_EQ(out.code, err::Ok);
+    return out.bytes;
 }
 
 // Runs body on a thread with a 1 MiB stack, the size hosts commonly give.

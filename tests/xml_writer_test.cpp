@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codec/xml/xml_writer.h"
+#include "tests/support/codec_cases.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/text/base64.h"
 
@@ -24,17 +25,8 @@ std::string Join(Lines lines, bool compact = false) {
     return s;
 }
 
-struct Written {
-    uint32_t code;
-    std::string bytes;
-};
-
-Written Write(const DataNode& node, uint32_t options = 0) {
-    DataNode copy(node);
-    copy.setOption(options, true);
-    OutputStream out;
-    uint32_t code = WriteXml(out, copy);
-    return {code, std::string(out.view())};
+test::Output Write(const DataNode& node, uint32_t options = 0) {
+    return test::FormatIo(FormatId::Xml, options).Written(node);
 }
 
 // The body of a compact document, declaration dropped.
@@ -145,7 +137,7 @@ TEST(XmlWriterErrors, CodesAndWhatStaysWritten) {
     DataNode list;
     list.listAt(0).setInt(1, ValueKind::Int32);
     list.listAt(2).setInt(3, ValueKind::Int32);  // item 1 stays None
-    Written w = Write(list, OptionFlags::XmlCompact);
+    test::Output w = Write(list, OptionFlags::XmlCompact);
     EXPECT_EQ(w.code, err::Unsupported);
     EXPECT_EQ(w.bytes, kDecl + R"(<zk_data type="list"><zk_data type="int">1</zk_data>)");
 
@@ -250,7 +242,7 @@ TEST(XmlWriterFreeForm, ErrorsStopWhereTheyArise) {
     cases[4].tree.mapGet("x@").mapGet("a").setStr("1");
     cases[4].tree.mapGet("x@").mapGet("b").listAt(0);
     for (const Case& c : cases) {
-        Written w = Write(c.tree, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
+        test::Output w = Write(c.tree, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
         EXPECT_EQ(w.code, c.code) << c.name;
         EXPECT_EQ(w.bytes, kDecl + c.body) << c.name;
     }
@@ -262,7 +254,7 @@ TEST(XmlWriterFreeForm, ErrorsStopWhereTheyArise) {
         if (type == 1) a.setStr("v");
         if (type == 2) a.setInt(1, ValueKind::Int32);
         if (type == 3) a.listAt(0).setStr("v");
-        Written w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
+        test::Output w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
         EXPECT_EQ(w.code, err::Unsupported) << type;
         EXPECT_EQ(w.bytes, kDecl + "<x") << type;
     }
@@ -275,7 +267,7 @@ TEST(XmlWriterFreeForm, GbkConvertsTextAndAttributeValuesOnly) {
     n.mapGet("r").mapGet("c").setStr("a]b", ValueKind::Binary);       // CDATA: unchanged
     n.mapGet("r").mapGet("d").setStr("\xE4\xB8\xAD", ValueKind::Binary);  // not ASCII: as text
     const uint32_t gbk = OptionFlags::XmlFreeForm | OptionFlags::XmlGbk | OptionFlags::XmlCompact;
-    Written w = Write(n, gbk);
+    test::Output w = Write(n, gbk);
     EXPECT_EQ(w.code, err::Ok);
     EXPECT_EQ(w.bytes, "<?xml version=\"1.0\" encoding=\"gbk\"?><r a=\"\xD6\xD0\"><t>\xCE\xC4&lt;</t>"
                        "<c><![CDATA[a]b]]></c><d>\xD6\xD0</d></r>");
@@ -351,7 +343,7 @@ TEST(XmlEscape, EveryStopAtEveryOffset) {
                     std::string expected = reference(in, attribute, refused);
                     DataNode n;
                     (attribute ? n.mapGet("t@").mapGet("a") : n.mapGet("t")).setStr(in, ValueKind::Text);
-                    Written w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
+                    test::Output w = Write(n, OptionFlags::XmlFreeForm | OptionFlags::XmlCompact);
                     ASSERT_EQ(w.code, refused ? err::Unsupported : err::Ok) << length << " " << at;
                     if (refused) continue;
                     std::string body = attribute ? "<t a=\"" + expected + "\"/>" : "<t>" + expected + "</t>";

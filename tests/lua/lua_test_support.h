@@ -14,6 +14,7 @@
 
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
+#include "tests/support/show_tree.h"
 
 namespace zk::test {
 
@@ -51,29 +52,9 @@ inline std::string ShowLua(lua_State* L, int idx) {
     }
 }
 
-// Strings quoted, ints bare, None as ~, a kind other than 0 as k<kind>;
-// maps in insertion order.
-inline std::string ShowNode(const DataNode& n) {
-    std::string s;
-    switch (n.type()) {
-    case NodeType::Str: s = "\"" + std::string(n.str().view()) + "\""; break;
-    case NodeType::Int: s = std::to_string(n.num()); break;
-    case NodeType::List:
-        s = "[";
-        for (const NodeRef& item : n.list()) s += ShowNode(*item) + ",";
-        if (s.size() > 1) s.pop_back();
-        s += "]";
-        break;
-    case NodeType::Map:
-        s = "{";
-        for (const MapValue::Entry& e : n.map()) s += std::string(e.key.view()) + ":" + ShowNode(*e.child) + ",";
-        if (s.size() > 1) s.pop_back();
-        s += "}";
-        break;
-    default: return "~";
-    }
-    return n.kind() ? s + "k" + std::to_string(n.kind()) : s;
-}
+// Every kind but Unspecified is marked: the bridge gives what it reads no
+// kind, so a kind shown is one the node kept.
+inline std::string ShowNode(const DataNode& n) { return Show(n, {.str = 0, .num = 0}); }
 
 // A list nested levels deep around an Int, built without recursion.
 inline void NestLists(DataNode& root, uint32_t levels) {
