@@ -7,34 +7,14 @@
 
 #include <string>
 
+#include "tests/support/module_loader.h"
 #include "zk_data/zk_data.h"
 
 namespace {
 
 constexpr DWORD kBadArgument = 20100001;
 
-class NoLuaHost : public ::testing::Test {
-protected:
-    void SetUp() override {
-        module_ = dlopen(ZK_DATA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module_, nullptr) << dlerror();
-        auto getClass = reinterpret_cast<PFN_DllGetClassObject>(dlsym(module_, "DllGetClassObject"));
-        lastError_ = reinterpret_cast<PFN_GetLastError>(dlsym(module_, "GetLastError"));
-        ASSERT_TRUE(getClass && lastError_);
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(getClass(CLSID_DataObject, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDataValue, reinterpret_cast<void**>(&value_)), S_OK);
-        factory->Release();
-    }
-    void TearDown() override {
-        if (value_) value_->Release();
-        if (module_) dlclose(module_);
-    }
-
-    void* module_ = nullptr;
-    PFN_GetLastError lastError_ = nullptr;
-    IDataValue* value_ = nullptr;
-};
+using NoLuaHost = zk::test::ModuleObjectTest<>;
 
 TEST_F(NoLuaHost, TheModuleBringsNoLua) {
     bool luaLoaded = false;

@@ -2,10 +2,9 @@
 // code published as the thread's last error, both in-process and through
 // libzk_data.so loaded by a host that has Lua, where the module must find
 // the Lua API on its own.
-#include <dlfcn.h>
-
 #include "tests/lua/lua_test_support.h"
 #include "tests/object/object_test_support.h"
+#include "tests/support/module_loader.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk::test {
@@ -95,30 +94,7 @@ TEST_F(LuaMethodsTest, HostLuaApiFindsTheProcessLua) {
 }
 
 // libzk_data.so as a host sees it: only its exports.
-class ModuleHost : public LuaTest {
-protected:
-    void SetUp() override {
-        LuaTest::SetUp();
-        module_ = dlopen(ZK_DATA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module_, nullptr) << dlerror();
-        auto getClass = reinterpret_cast<PFN_DllGetClassObject>(dlsym(module_, "DllGetClassObject"));
-        lastError_ = reinterpret_cast<PFN_GetLastError>(dlsym(module_, "GetLastError"));
-        ASSERT_TRUE(getClass && lastError_);
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(getClass(CLSID_DataObject, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDataValue, reinterpret_cast<void**>(&value_)), S_OK);
-        factory->Release();
-    }
-    void TearDown() override {
-        if (value_) value_->Release();
-        if (module_) dlclose(module_);
-        LuaTest::TearDown();
-    }
-
-    void* module_ = nullptr;
-    PFN_GetLastError lastError_ = nullptr;
-    IDataValue* value_ = nullptr;
-};
+using ModuleHost = ModuleObjectTest<LuaTest>;
 
 TEST_F(ModuleHost, ExchangesValuesWithTheHostsLua) {
     Eval("{k = {1, 2, 'three'}}");

@@ -2,6 +2,7 @@
 // interface identities and aggregation.
 #include "object/module.h"
 #include "tests/object/object_test_support.h"
+#include "tests/support/aggregating_outer.h"
 
 namespace zk::test {
 namespace {
@@ -11,29 +12,6 @@ Ref<IClassFactory> Factory() {
     EXPECT_EQ(DllGetClassObject(CLSID_DataObject, IID_IClassFactory, factory.outVoid()), S_OK);
     return factory;
 }
-
-// An outer object that aggregates a DataObject, as a host would.
-struct Outer : IUnknown {
-    ULONG refs = 1;
-    IUnknown* inner = nullptr;
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown) {
-            *ppv = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return inner->QueryInterface(riid, ppv);
-    }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override {
-        if (--refs == 0 && inner) {
-            inner->Release();
-            inner = nullptr;
-        }
-        return refs;
-    }
-};
 
 TEST(Exports, ClassObjectArguments) {
     void* p = reinterpret_cast<void*>(1);

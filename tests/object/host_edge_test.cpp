@@ -77,7 +77,7 @@ TEST(HostEdges, VariantsInAndOut) {
 TEST(HostEdges, SerializationArgumentsPublish) {
     auto v = Create();
     Ref<IDataBytes> bytes;
-    v->QueryInterface(IID_IDataBytes, bytes.out());
+    v->QueryInterface(IID_IDataBytes, bytes.outVoid());
     ULONG consumed = 3;
     Api().SetLastError(1);
     EXPECT_EQ(bytes->Load(reinterpret_cast<const BYTE*>("x"), 0, &consumed), E_INVALIDARG);

@@ -1,6 +1,7 @@
 // The module's exports as a host meets them: class object, unloading rules,
 // registration, LockServer and aggregation.
 #include "tests/object/host_module.h"
+#include "tests/support/aggregating_outer.h"
 
 namespace host {
 namespace {
@@ -16,8 +17,8 @@ TEST(HostExports, ClassObjectForTheOneClassOnly) {
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, nullptr), E_POINTER);
     Ref<IClassFactory> a, b;
-    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, a.out()), S_OK);
-    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, b.out()), S_OK);
+    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, a.outVoid()), S_OK);
+    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, b.outVoid()), S_OK);
     EXPECT_EQ(a.get(), b.get());  // cached
 }
 
@@ -26,7 +27,7 @@ TEST(HostExports, CanUnloadOnlyWhenNothingIsHeld) {
     auto factory = Factory();
     EXPECT_EQ(Api().DllCanUnloadNow(), S_FALSE);
     Ref<IDataValue> value;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDataValue, value.out()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDataValue, value.outVoid()), S_OK);
     factory.reset();
     EXPECT_EQ(Api().DllCanUnloadNow(), S_FALSE);
     Bstr key(u"child");
@@ -55,29 +56,7 @@ TEST(HostExports, RefusedCreationLeavesNothing) {
     EXPECT_EQ(Api().DllCanUnloadNow(), S_OK);
 }
 
-// A host object that aggregates a DataObject and exposes its interfaces as
-// its own.
-struct Outer : IUnknown {
-    ULONG refs = 1;
-    IUnknown* inner = nullptr;
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown) {
-            *ppv = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override {
-        if (--refs == 0 && inner) {
-            IUnknown* last = inner;
-            inner = nullptr;
-            last->Release();
-        }
-        return refs;
-    }
-};
+using zk::test::Outer;
 
 TEST(HostAggregation, OuterOwnsIdentityAndLifetime) {
     Outer outer;

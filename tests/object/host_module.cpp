@@ -3,13 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tests/support/module_loader.h"
+
 namespace host {
 namespace {
 
+// Every test needs every export: a missing one ends the run.
 template <class F>
-void Resolve(void* handle, const char* name, F& function) {
-    function = reinterpret_cast<F>(dlsym(handle, name));
-    if (!function) {
+void Require(void* handle, const char* name, F& function) {
+    if (!zk::test::Resolve(handle, name, function)) {
         std::fprintf(stderr, "libzk_data.so does not export %s\n", name);
         std::abort();
     }
@@ -34,30 +36,30 @@ const auto* environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironm
 
 ModuleApi& Api() {
     if (api.handle) return api;
-    api.handle = dlopen(ZK_DATA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    api.handle = zk::test::OpenModule();
     if (!api.handle) {
         std::fprintf(stderr, "cannot load %s: %s\n", ZK_DATA_MODULE_PATH, dlerror());
         std::abort();
     }
-    Resolve(api.handle, "DllGetClassObject", api.DllGetClassObject);
-    Resolve(api.handle, "DllCanUnloadNow", api.DllCanUnloadNow);
-    Resolve(api.handle, "DllRegisterServer", api.DllRegisterServer);
-    Resolve(api.handle, "DllUnregisterServer", api.DllUnregisterServer);
-    Resolve(api.handle, "SysAllocString", api.SysAllocString);
-    Resolve(api.handle, "SysAllocStringLen", api.SysAllocStringLen);
-    Resolve(api.handle, "SysStringLen", api.SysStringLen);
-    Resolve(api.handle, "SysFreeString", api.SysFreeString);
-    Resolve(api.handle, "SafeArrayCreateVector", api.SafeArrayCreateVector);
-    Resolve(api.handle, "SafeArrayAccessData", api.SafeArrayAccessData);
-    Resolve(api.handle, "SafeArrayUnaccessData", api.SafeArrayUnaccessData);
-    Resolve(api.handle, "SafeArrayDestroy", api.SafeArrayDestroy);
-    Resolve(api.handle, "SafeArrayGetDim", api.SafeArrayGetDim);
-    Resolve(api.handle, "SafeArrayGetLBound", api.SafeArrayGetLBound);
-    Resolve(api.handle, "SafeArrayGetUBound", api.SafeArrayGetUBound);
-    Resolve(api.handle, "VariantInit", api.VariantInit);
-    Resolve(api.handle, "VariantClear", api.VariantClear);
-    Resolve(api.handle, "SetLastError", api.SetLastError);
-    Resolve(api.handle, "GetLastError", api.GetLastError);
+    Require(api.handle, "DllGetClassObject", api.DllGetClassObject);
+    Require(api.handle, "DllCanUnloadNow", api.DllCanUnloadNow);
+    Require(api.handle, "DllRegisterServer", api.DllRegisterServer);
+    Require(api.handle, "DllUnregisterServer", api.DllUnregisterServer);
+    Require(api.handle, "SysAllocString", api.SysAllocString);
+    Require(api.handle, "SysAllocStringLen", api.SysAllocStringLen);
+    Require(api.handle, "SysStringLen", api.SysStringLen);
+    Require(api.handle, "SysFreeString", api.SysFreeString);
+    Require(api.handle, "SafeArrayCreateVector", api.SafeArrayCreateVector);
+    Require(api.handle, "SafeArrayAccessData", api.SafeArrayAccessData);
+    Require(api.handle, "SafeArrayUnaccessData", api.SafeArrayUnaccessData);
+    Require(api.handle, "SafeArrayDestroy", api.SafeArrayDestroy);
+    Require(api.handle, "SafeArrayGetDim", api.SafeArrayGetDim);
+    Require(api.handle, "SafeArrayGetLBound", api.SafeArrayGetLBound);
+    Require(api.handle, "SafeArrayGetUBound", api.SafeArrayGetUBound);
+    Require(api.handle, "VariantInit", api.VariantInit);
+    Require(api.handle, "VariantClear", api.VariantClear);
+    Require(api.handle, "SetLastError", api.SetLastError);
+    Require(api.handle, "GetLastError", api.GetLastError);
     return api;
 }
 

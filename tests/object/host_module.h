@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/com_ref.h"
 #include "zk_data/zk_data.h"
 
 namespace host {
@@ -43,30 +44,9 @@ struct ModuleApi {
 ModuleApi& Api();
 void UnloadModule();
 
-// Owns one interface reference.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { reset(); }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    void** out() {
-        reset();
-        return reinterpret_cast<void**>(&p_);
-    }
-
-private:
-    T* p_ = nullptr;
-};
+using zk::test::ObjectIn;
+using zk::test::Ref;
+using zk::test::Typed;
 
 // Owns one BSTR made by the module.
 class Bstr {
@@ -100,13 +80,6 @@ struct Var : VARIANT {
     }
 };
 
-inline VARIANT Typed(VARTYPE vt, int64_t bits = 0) {
-    VARIANT v;
-    v.vt = vt;
-    v.llVal = bits;
-    return v;
-}
-
 inline VARIANT BstrArg(BSTR s) {
     VARIANT v = Typed(VT_BSTR);
     v.bstrVal = s;
@@ -115,20 +88,13 @@ inline VARIANT BstrArg(BSTR s) {
 
 inline Ref<IClassFactory> Factory() {
     Ref<IClassFactory> factory;
-    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, factory.out()), S_OK);
+    EXPECT_EQ(Api().DllGetClassObject(CLSID_DataObject, IID_IClassFactory, factory.outVoid()), S_OK);
     return factory;
 }
 
 inline Ref<IDataValue> Create() {
     Ref<IDataValue> value;
-    EXPECT_EQ(Factory()->CreateInstance(nullptr, IID_IDataValue, value.out()), S_OK);
-    return value;
-}
-
-inline Ref<IDataValue> ObjectIn(const VARIANT& v) {
-    Ref<IDataValue> value;
-    EXPECT_EQ(v.vt, VT_DISPATCH);
-    if (v.vt == VT_DISPATCH && v.pdispVal) v.pdispVal->QueryInterface(IID_IDataValue, value.out());
+    EXPECT_EQ(Factory()->CreateInstance(nullptr, IID_IDataValue, value.outVoid()), S_OK);
     return value;
 }
 

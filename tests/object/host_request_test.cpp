@@ -59,7 +59,7 @@ TEST(HostRequest, ThroughInvoke) {
 
     if (!CanWrite(value.get())) GTEST_SKIP() << "the module has no JSON writer yet";
     Ref<IDataBytes> bytes;
-    ASSERT_EQ(value->QueryInterface(IID_IDataBytes, bytes.out()), S_OK);
+    ASSERT_EQ(value->QueryInterface(IID_IDataBytes, bytes.outVoid()), S_OK);
     Var array;
     EXPECT_EQ(LateBound(bytes.get()).method(u"Save", {}, array.out()), S_OK);
     ASSERT_EQ(array.vt, VT_ARRAY | VT_UI1);
@@ -82,7 +82,7 @@ TEST(HostRequest, BytesComeBackAsModuleArrays) {
     auto value = Create();
     value->put_Format(3);
     Ref<IDataBytes> bytes;
-    ASSERT_EQ(value->QueryInterface(IID_IDataBytes, bytes.out()), S_OK);
+    ASSERT_EQ(value->QueryInterface(IID_IDataBytes, bytes.outVoid()), S_OK);
     SAFEARRAY* input = Api().SafeArrayCreateVector(VT_UI1, 0, 7);
     std::memcpy(input->pvData, "{\"a\":1}", 7);
     ULONG consumed = 0;

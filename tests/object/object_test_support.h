@@ -8,37 +8,9 @@
 #include <vector>
 
 #include "object/data_object.h"
+#include "tests/support/com_ref.h"
 
 namespace zk::test {
-
-// Owns one interface reference.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T* p) : p_(p) {}
-    Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { reset(); }
-
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    // For out parameters: the previous reference is released first.
-    T** out() {
-        reset();
-        return &p_;
-    }
-    void** outVoid() { return reinterpret_cast<void**>(out()); }
-
-private:
-    T* p_ = nullptr;
-};
 
 // Owns one BSTR.
 class Bstr {
@@ -102,26 +74,11 @@ inline void SetObject(Var& v, IDataValue* object) {
     v.pdispVal = object;
 }
 
-inline VARIANT Typed(VARTYPE vt, int64_t bits = 0) {
-    VARIANT v;
-    v.vt = vt;
-    v.llVal = bits;
-    return v;
-}
-
 // A standalone object over a fresh node, as the class factory makes it.
 inline Ref<IDataValue> NewValue() {
     Ref<IDataValue> value;
     auto* object = new DataObject();
     EXPECT_EQ(object->QueryInterface(IID_IDataValue, value.outVoid()), S_OK);
-    return value;
-}
-
-// The object inside a VT_DISPATCH variant, with a reference of its own.
-inline Ref<IDataValue> ObjectIn(const VARIANT& v) {
-    Ref<IDataValue> value;
-    EXPECT_EQ(v.vt, VT_DISPATCH);
-    if (v.vt == VT_DISPATCH && v.pdispVal) v.pdispVal->QueryInterface(IID_IDataValue, value.outVoid());
     return value;
 }
 
