@@ -27,28 +27,3 @@ target_include_directories(zk_data INTERFACE
   $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/zk_data> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(TARGETS zk_data EXPORT zk_dataTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-
-if(ZK_BUILD_TESTS)
-  # Unit tests: the object code linked in directly.
-  file(GLOB ZK_OBJECT_TEST_SOURCES CONFIGURE_DEPENDS tests/object/*_test.cpp)
-  list(FILTER ZK_OBJECT_TEST_SOURCES EXCLUDE REGEX "/host_[^/]*$")
-  add_executable(zk_object_tests ${ZK_OBJECT_TEST_SOURCES})
-  target_link_libraries(zk_object_tests PRIVATE zk_object GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(zk_object_tests DISCOVERY_TIMEOUT 60)
-
-  # The host test: knows the module only by its path, loads it with dlopen and
-  # reaches everything through the exports, as a real host does.
-  file(GLOB ZK_HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/object/host_*.cpp)
-  add_executable(zk_host_tests ${ZK_HOST_TEST_SOURCES})
-  target_include_directories(zk_host_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/include)
-  target_compile_definitions(zk_host_tests PRIVATE ZK_DATA_MODULE_PATH="$<TARGET_FILE:zk_data>")
-  target_link_libraries(zk_host_tests PRIVATE GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
-  add_dependencies(zk_host_tests zk_data)
-  gtest_discover_tests(zk_host_tests DISCOVERY_TIMEOUT 60)
-endif()
-
-if(ZK_BUILD_TESTS)
-  add_test(NAME zk_data.exports
-    COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:zk_data> -DMAP=${CMAKE_CURRENT_LIST_DIR}/zk_data.map
-            -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
-endif()

@@ -12,40 +12,15 @@ cd "$(dirname "$0")/.."
 mode="${1:-ci}"
 root="$PWD"
 out="$root/build-fuzz"
-# FUZZ_TARGETS="a b" limits a run to those targets.
-targets=(${FUZZ_TARGETS:-fuzz_read fuzz_roundtrip fuzz_base64 fuzz_text_convert})
-cxx="${CXX_FUZZ:-clang++-14}"
-flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -I"$root" -I"$root/include"
-       -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+# Every tests/fuzz/fuzz_*.cpp is a target; FUZZ_TARGETS="a b" limits a run to those.
+all_targets=$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+# shellcheck disable=SC2206
+targets=(${FUZZ_TARGETS:-$all_targets})
 
-build() {
-  mkdir -p "$out/obj" "$out/artifacts"
-  local srcs=(text/*.cpp value/*.cpp codec/*.cpp codec/xml/*.cpp codec/text/*.cpp)
-  local objs=() stale=() src obj t
-  for src in "${srcs[@]}"; do
-    obj="$out/obj/${src//\//_}.o"
-    objs+=("$obj")
-    if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] ||
-       [ -n "$(find include text value codec -name '*.h' -newer "$obj" -print -quit)" ]; then
-      stale+=("$src")
-    fi
-  done
-  if ((${#stale[@]})) || [ ! -f "$out/libzk_fuzz_core.a" ]; then
-    for src in "${stale[@]}"; do
-      echo "$src"
-    done | xargs -r -P"$(nproc)" -I{} sh -c 'o="$1/obj/$(echo "$2" | tr / _).o"; shift 2; exec "$@" -c "$0" -o "$o"' \
-      {} "$out" {} "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link
-    rm -f "$out/libzk_fuzz_core.a"
-    ar rcs "$out/libzk_fuzz_core.a" "${objs[@]}"
-  fi
-  local pids=()
-  for t in "${targets[@]}"; do
-    if [ ! -x "$out/$t" ] || [ -n "$(find tests/fuzz "$out/libzk_fuzz_core.a" -newer "$out/$t" -print -quit)" ]; then
-      "$cxx" "${flags[@]}" -fsanitize=fuzzer "tests/fuzz/$t.cpp" "$out/libzk_fuzz_core.a" -lexpat -o "$out/$t" &
-      pids+=($!)
-    fi
-  done
-  for p in "${pids[@]}"; do wait "$p"; done
+build() {  # the fuzz preset: the fuzz targets over the core, built by CMake
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j"$(nproc)"
+  mkdir -p "$out/artifacts"
 }
 
 run() {  # target seconds [extra libFuzzer arguments]
