@@ -10,13 +10,12 @@
 // the numeric code, and raise no error. docs/lua.md describes it all.
 //
 // The module links no Lua: the interpreter that loads it supplies the Lua API.
-#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <exception>
 #include <new>
-#include <vector>
 
+#include "codec/write_preparation.h"
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
 #include "zk_data/codec/error_codes.h"
@@ -157,41 +156,20 @@ bool ReadOptions(lua_State* L, int idx, Options& o) {
     return true;
 }
 
-// Lua tables keep no key order, and binary records are defined by the order
-// of their fields, so the binary format takes a map's fields in byte-wise
-// order of their keys, the same on both sides whatever the Lua tables did.
-void SortKeys(DataNode& node) {
-    MapValue& map = node.map();
-    std::vector<uint32_t> order(map.size());
-    for (uint32_t i = 0; i < map.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return map.entry(a).key.view() < map.entry(b).key.view(); });
-    DataNode sorted;
-    MapValue& target = sorted.asMap();
-    for (uint32_t i : order) target.getOrInsert(map.entry(i).key)->moveFrom(*map.entry(i).child);
-    node.moveFrom(sorted);
-}
-
-// Gives a tree read from Lua what Lua values cannot carry: option bits, and
-// integer widths for the formats that need them. For the binary format a list
-// also takes its first item as the prototype the reader grows it with. The
-// tree came through LuaRead, so the recursion is bounded by its depth limit.
+// Gives a tree read from Lua what Lua values cannot carry: option bits, on
+// every node (each codec reads the bits it defines where it defines them),
+// and integer widths. For the binary format a list also takes its first item
+// as the prototype the reader grows it with, and a map takes its fields in
+// byte-wise order of their keys: Lua tables keep no key order, and a record
+// is defined by the order of its fields, so both sides use that one order
+// whatever the Lua tables did.
 void Prepare(DataNode& node, const Options& o, bool binary) {
-    switch (node.type()) {
-    case NodeType::Int:
-        if (o.intKind) node.setKind(o.intKind);
-        break;
-    case NodeType::List:
-        for (NodeRef& item : node.list()) Prepare(*item, o, binary);
-        if (binary && !node.list().empty()) node.list().prototype()->assign(*node.list()[0]);
-        break;
-    case NodeType::Map:
-        for (uint32_t i = 0; i < node.map().size(); ++i) Prepare(*node.map().entry(i).child, o, binary);
-        if (binary) SortKeys(node);
-        break;
-    default: break;
-    }
-    node.setOption(o.flags, true);
+    WritePreparation how;
+    how.intKind = o.intKind;
+    how.setOptions = o.flags;
+    how.repeatFirstItems = binary;
+    how.sortKeys = binary;
+    PrepareForWrite(node, how);
 }
 
 // The C++ state of one call lives in a userdata: when the Lua API raises an

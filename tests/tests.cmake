@@ -78,10 +78,8 @@ else()
             ${LUA54_INTERPRETER} ${ZK_TESTS}/lua/module_test.lua)
 endif()
 
-# --- zkdata: the built tool run as a subprocess on the bundled examples, and
-# its tree fix-ups tested directly.
-zk_gtest(zkdata_tests ${ZK_TESTS}/tools/zkdata_test.cpp ${ZK_TESTS}/tools/tree_fixups_test.cpp
-  ${PROJECT_SOURCE_DIR}/tools/tree_fixups.cpp)
+# --- zkdata: the built tool run as a subprocess on the bundled examples.
+zk_gtest(zkdata_tests ${ZK_TESTS}/tools/zkdata_test.cpp)
 target_compile_definitions(zkdata_tests PRIVATE ZKDATA_PATH="$<TARGET_FILE:zkdata>"
   ZKDATA_EXAMPLES="${PROJECT_SOURCE_DIR}/examples" ZK_DATA_VERSION="${PROJECT_VERSION}")
 target_link_libraries(zkdata_tests PRIVATE zk_core)

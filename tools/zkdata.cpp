@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/write_preparation.h"
 #include "tools/format_names.h"
-#include "tools/tree_fixups.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
 #include "zk_data/value/version.h"
@@ -236,17 +236,26 @@ bool LoadTemplate(const Options& opt, const Plan& plan, DataNode& tree) {
     tree.setFormat(plan.templateFrom.format);
     SetRootOptions(tree, plan.templateFrom.rootOptions);
     if (!ReadTree(opt.templatePath, tree)) return false;
-    SetIntKinds(tree, plan.intKind);
-    RepeatFirstItems(tree);
+    WritePreparation how;
+    how.intKind = plan.intKind;
+    how.unknownKindsBecomeInt64 = true;
+    how.repeatFirstItems = true;
+    PrepareForWrite(tree, how);
     return true;
 }
 
-// Settles the width of every Int before writing. A value its width cannot
-// carry would come back as another number, so it stops the conversion.
-bool SettleIntKinds(const Options& opt, const Plan& plan, DataNode& tree) {
-    if (plan.to.format != FormatId::Binary && !plan.intKind) return true;
-    uint32_t misfits = SetIntKinds(tree, plan.intKind);
-    if (!misfits) return true;
+// Before writing, the dump's node-by-node flags go on every node, and for a
+// binary record or with --int-kind every Int's width is settled. A value its
+// width cannot carry would come back as another number, so it stops the
+// conversion.
+bool PrepareOutput(const Options& opt, const Plan& plan, DataNode& tree) {
+    bool settleKinds = plan.to.format == FormatId::Binary || plan.intKind;
+    WritePreparation how;
+    how.intKind = plan.intKind;
+    how.unknownKindsBecomeInt64 = settleKinds;
+    how.setOptions = plan.to.nodeOptions;
+    uint32_t misfits = PrepareForWrite(tree, how);
+    if (!settleKinds || !misfits) return true;
     std::string path;
     const DataNode* first = FindMisfit(tree, path);
     std::string where = path.empty() ? "the root" : "at " + path;
@@ -269,8 +278,7 @@ int Convert(const Options& opt, const Plan& plan) {
     bool keepGbk = tree.hasOption(OptionFlags::XmlGbk) && plan.to.format == FormatId::Xml &&
                    (plan.to.rootOptions & OptionFlags::XmlFreeForm);
     SetRootOptions(tree, plan.to.rootOptions | (keepGbk ? uint32_t{OptionFlags::XmlGbk} : 0u));
-    SetOptionsEverywhere(tree, plan.to.nodeOptions);
-    if (!SettleIntKinds(opt, plan, tree)) return kExitFailed;
+    if (!PrepareOutput(opt, plan, tree)) return kExitFailed;
     tree.setFormat(plan.to.format);
 
     OutputStream out;
