@@ -6,8 +6,10 @@
 //
 // format is a name (binary, xml, bencode, json, http, ini, dump) or a numeric
 // format id; options a table of flag names set to true, plus int_kind and,
-// for binary decoding, template. Failures return nil, an English message and
-// the numeric code, and raise no error. docs/lua.md describes it all.
+// for binary decoding, template; the names, the zkdata tool's spellings
+// included, are those of zk_data/codec/format_names.h. Failures return nil,
+// an English message and the numeric code, and raise no error. docs/lua.md
+// describes it all.
 //
 // The module links no Lua: the interpreter that loads it supplies the Lua API.
 #include <climits>
@@ -19,42 +21,11 @@
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
 #include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_names.h"
 #include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {
-
-struct Named {
-    const char* name;
-    uint32_t value;
-};
-
-constexpr Named kFormats[] = {
-    {"binary", FormatId::Binary}, {"xml", FormatId::Xml}, {"bencode", FormatId::Bencode}, {"json", FormatId::Json},
-    {"http", FormatId::Http},     {"ini", FormatId::Ini}, {"dump", FormatId::DebugDump},
-};
-
-constexpr Named kFlags[] = {
-    {"map_unframed", OptionFlags::MapUnframed}, {"hex_string", OptionFlags::HexString},
-    {"big_endian", OptionFlags::BigEndian},     {"compact", OptionFlags::XmlCompact},
-    {"free_form", OptionFlags::XmlFreeForm},    {"gbk", OptionFlags::XmlGbk},
-    {"raw_string", OptionFlags::DumpRawString}, {"dotted_quad", OptionFlags::DumpDottedQuad},
-    {"no_body", OptionFlags::HttpNoBody},
-};
-
-constexpr Named kIntKinds[] = {
-    {"int8", ValueKind::Int8},     {"uint8", ValueKind::UInt8},     {"int16", ValueKind::Int16},
-    {"uint16", ValueKind::UInt16}, {"int32", ValueKind::Int32},     {"uint32", ValueKind::UInt32},
-    {"int", ValueKind::NativeInt}, {"uint", ValueKind::NativeUInt}, {"int64", ValueKind::Int64},
-    {"uint64", ValueKind::UInt64},
-};
-
-template <size_t N>
-const Named* Find(const Named (&table)[N], const char* name) {
-    for (const Named& n : table)
-        if (std::strcmp(n.name, name) == 0) return &n;
-    return nullptr;
-}
 
 struct Options {
     uint32_t flags = 0;
@@ -83,7 +54,7 @@ int FailArgument(lua_State* L) {
 bool ReadFormat(lua_State* L, int idx, uint8_t& format) {
     lua_Integer id = -1;
     if (lua_type(L, idx) == LUA_TSTRING) {
-        if (const Named* named = Find(kFormats, lua_tostring(L, idx))) id = named->value;
+        if (const NamedFormat* named = FindFormat(lua_tostring(L, idx))) id = named->id;
     } else if (lua_type(L, idx) == LUA_TNUMBER) {
         int isInteger = 0;
         id = lua_tointegerx(L, idx, &isInteger);
@@ -101,7 +72,7 @@ bool ReadFormat(lua_State* L, int idx, uint8_t& format) {
 bool ReadIntKind(lua_State* L, Options& o) {
     lua_Integer k = 0;
     if (lua_type(L, -1) == LUA_TSTRING) {
-        if (const Named* kind = Find(kIntKinds, lua_tostring(L, -1))) k = kind->value;
+        if (const NamedIntKind* kind = FindIntKind(lua_tostring(L, -1))) k = kind->kind;
     } else if (lua_type(L, -1) == LUA_TNUMBER) {
         int isInteger = 0;
         k = lua_tointegerx(L, -1, &isInteger);
@@ -128,8 +99,8 @@ bool ReadOption(lua_State* L, Options& o) {
                             "uint64 or a kind 1 to 10");
             return false;
         }
-    } else if (const Named* flag = Find(kFlags, name)) {
-        if (lua_toboolean(L, -1)) o.flags |= flag->value;
+    } else if (const NamedFlag* flag = FindFlag(name)) {
+        if (lua_toboolean(L, -1)) o.flags |= flag->bit;
     } else {
         lua_pushfstring(L, "unknown option '%s'", name);
         return false;

@@ -2,7 +2,7 @@
 
 add_executable(zkdata
   ${CMAKE_CURRENT_LIST_DIR}/zkdata.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/format_names.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/format_setting.cpp)
 target_link_libraries(zkdata PRIVATE zk_core)
 
 include(GNUInstallDirs)

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "codec/write_preparation.h"
-#include "tools/format_names.h"
+#include "tools/format_setting.h"
 #include "zk_data/codec/error_codes.h"
+#include "zk_data/codec/format_names.h"
 #include "zk_data/codec/format_switch.h"
 #include "zk_data/value/version.h"
 
@@ -36,21 +37,25 @@ const char kHelp[] =
     "  --template FILE       binary input: the tree whose shape the record fills\n"
     "  --template-from FMT   the template's format; default: from FILE's extension\n"
     "  --int-kind KIND       one width for every Int of the tree and the template:\n"
-    "                        int8, uint8, int16, uint16, int32, uint32, int64,\n"
-    "                        uint64; a value that does not fit it is an error.\n"
-    "                        Default: each Int keeps the width its reader gave it\n"
-    "                        (JSON: numbers int64, booleans int32; none: int64)\n"
+    "                        int8, uint8, int16, uint16, int32, uint32, int, uint\n"
+    "                        (32 bits), int64, uint64; a value that does not fit\n"
+    "                        it is an error. Default: each Int keeps the width its\n"
+    "                        reader gave it (JSON: numbers int64, booleans int;\n"
+    "                        none: int64)\n"
     "\n"
-    "Formats (FMT is NAME or NAME:FLAG,FLAG...):\n"
-    "  binary   .bin               be: big-endian\n"
-    "  xml      .xml               free: free-form layout, compact: no line breaks,\n"
+    "Formats (FMT is NAME or NAME:FLAG,FLAG...; a flag's short alias after it):\n"
+    "  binary   .bin               big_endian, be: big-endian,\n"
+    "                              map_unframed: maps without a body length,\n"
+    "                              hex_string: strings as hexadecimal text\n"
+    "  xml      .xml               free_form, free: free-form layout,\n"
+    "                              compact: no line breaks,\n"
     "                              gbk: GBK text (free-form only)\n"
     "  bencode  .bencode .torrent\n"
     "  json     .json\n"
-    "  http     .http              nobody: no body read or written\n"
+    "  http     .http              no_body, nobody: no body read or written\n"
     "  ini      .ini\n"
-    "  dump     (write only)       raw: strings as bytes,\n"
-    "                              quad: 32-bit integers as a.b.c.d\n"
+    "  dump     (write only)       raw_string, raw: strings as bytes,\n"
+    "                              dotted_quad, quad: 32-bit integers as a.b.c.d\n"
     "\n"
     "Exit status: 0 done (also with warnings), 1 the input could not be read or\n"
     "converted or the output not written, 2 usage error.\n";
@@ -158,8 +163,10 @@ int MakePlan(const Options& opt, Plan& plan) {
     if (int status = ResolveFrom(opt, plan.from); status >= 0) return status;
     if (int status = ResolveTo(opt, plan.to); status >= 0) return status;
     if (int status = ResolveTemplateFrom(opt, plan.templateFrom); status >= 0) return status;
-    if (!opt.intKind.empty() && !ParseIntKind(opt.intKind, plan.intKind))
-        return Usage("unknown integer kind '" + opt.intKind + "'");
+    if (opt.intKind.empty()) return -1;
+    const NamedIntKind* kind = FindIntKind(opt.intKind);
+    if (!kind) return Usage("unknown integer kind '" + opt.intKind + "'");
+    plan.intKind = kind->kind;
     return -1;
 }
 
@@ -230,8 +237,9 @@ void SetRootOptions(DataNode& node, uint32_t bits) {
 
 // A binary record's shape: the template file read in its own format, with
 // integer widths by the same rule as a tree written as binary, so that a
-// document is the template of its own record, and list item shapes. Its
-// values are only a shape: whether they fit does not matter.
+// document is the template of its own record, list item shapes, and the
+// record's node-by-node flags. Its values are only a shape: whether they fit
+// does not matter.
 bool LoadTemplate(const Options& opt, const Plan& plan, DataNode& tree) {
     tree.setFormat(plan.templateFrom.format);
     SetRootOptions(tree, plan.templateFrom.rootOptions);
@@ -240,19 +248,21 @@ bool LoadTemplate(const Options& opt, const Plan& plan, DataNode& tree) {
     how.intKind = plan.intKind;
     how.unknownKindsBecomeInt64 = true;
     how.repeatFirstItems = true;
+    how.setOptions = plan.from.nodeOptions;
     PrepareForWrite(tree, how);
     return true;
 }
 
-// Before writing, the dump's node-by-node flags go on every node, and for a
-// binary record or with --int-kind every Int's width is settled. A value its
-// width cannot carry would come back as another number, so it stops the
-// conversion.
+// Before writing, the node-by-node flags of --to replace those of --from,
+// and for a binary record or with --int-kind every Int's width is settled. A
+// value its width cannot carry would come back as another number, so it
+// stops the conversion.
 bool PrepareOutput(const Options& opt, const Plan& plan, DataNode& tree) {
     bool settleKinds = plan.to.format == FormatId::Binary || plan.intKind;
     WritePreparation how;
     how.intKind = plan.intKind;
     how.unknownKindsBecomeInt64 = settleKinds;
+    how.clearOptions = plan.from.nodeOptions;
     how.setOptions = plan.to.nodeOptions;
     uint32_t misfits = PrepareForWrite(tree, how);
     if (!settleKinds || !misfits) return true;
@@ -270,7 +280,7 @@ int Convert(const Options& opt, const Plan& plan) {
     DataNode tree;
     if (plan.from.format == FormatId::Binary && !LoadTemplate(opt, plan, tree)) return kExitFailed;
     tree.setFormat(plan.from.format);
-    SetRootOptions(tree, plan.from.rootOptions);
+    SetRootOptions(tree, plan.from.rootOptions | plan.from.nodeOptions);
     if (!ReadTree(opt.input, tree)) return kExitFailed;
 
     // A GBK declaration the free-form reader met stays with the document,

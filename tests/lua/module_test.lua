@@ -126,6 +126,22 @@ local gbk = roundtrip("xml", {doc = {title = "\u{4E2D}"}}, nil, {free_form = tru
 check(gbk and gbk:find("\xD6\xD0", 1, true), "xml gbk: " .. tostring(gbk))
 fails(20100001, zk.encode, "xml", {a = "x"}, {gbk = true})  -- GBK needs the free-form layout
 
+-- the zkdata tool's short flag names are aliases of the same bits
+local tree = {b = "ab", a = 1}
+check(zk.encode("binary", tree, {int_kind = "int32", be = true}) ==
+      zk.encode("binary", tree, {int_kind = "int32", big_endian = true}), "be is big_endian")
+check(zk.encode("xml", {doc = {title = "t"}}, {free = true, compact = true}) ==
+      zk.encode("xml", {doc = {title = "t"}}, {free_form = true, compact = true}), "free is free_form")
+local bare = zk.decode("http", text, {nobody = true})
+check(bare and bare.Body == nil and same(bare, head), "nobody is no_body: " .. show(bare))
+local quads = {ip = 16777343, s = "a\nb"}
+local long = zk.encode("dump", quads, {raw_string = true, dotted_quad = true, int_kind = "uint32"})
+check(long and long:find("ip:127.0.0.1", 1, true) and long:find("s:a\nb", 1, true), "dump flags: " .. tostring(long))
+check(zk.encode("dump", quads, {raw = true, quad = true, int_kind = "uint32"}) == long, "raw and quad")
+check(zk.encode("binary", -2, {int_kind = "int"}) == "\254\255\255\255", "int is 32 bits")
+check(zk.encode("binary", 4294967295, {int_kind = "uint"}) == "\255\255\255\255", "uint is 32 bits")
+check(fails(20100001, zk.encode, "json", 1, {bigendian = true}):find("bigendian"), "no other spellings")
+
 -- arguments that cannot be used
 fails(20100001, zk.encode, "yaml", 1)
 fails(20100001, zk.encode, 6, 1)

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "zk_data/codec/format_names.h"
+
 extern char** environ;
 
 namespace {
@@ -248,6 +250,86 @@ TEST_F(Zkdata, DumpFlags) {
     EXPECT_EQ(ok({"dump", "--from", "json"}, doc), "map size(2):\r\nip:16777343\r\ns:[hex]610a62\r\n");
     EXPECT_EQ(ok({"dump", "--from", "json", "--to", "dump:raw,quad", "--int-kind", "uint32"}, doc),
               "map size(2):\r\nip:127.0.0.1\r\ns:a\nb\r\n");
+}
+
+TEST_F(Zkdata, HelpNamesEveryFlagAliasAndKind) {
+    std::string help = ok({"--help"});
+    for (const zk::NamedFlag& f : zk::FlagTable()) {
+        std::string entry = std::string(f.name) + (f.alias ? std::string(", ") + f.alias : "") + ":";
+        EXPECT_NE(help.find(entry), std::string::npos) << entry;
+    }
+    for (const zk::NamedIntKind& k : zk::IntKindTable()) {
+        bool listed = false;
+        for (const char* after : {",", ";", "\n", " "})
+            listed |= help.find(" " + std::string(k.name) + after) != std::string::npos;
+        EXPECT_TRUE(listed) << k.name;
+    }
+}
+
+TEST_F(Zkdata, CanonicalFlagsAndTheirAliasesDoTheSame) {
+    const struct {
+        std::vector<std::string> canonical, alias;
+    } cases[] = {
+        {{"--to", "binary:big_endian"}, {"--to", "binary:be"}},
+        {{"--to", "xml:free_form,compact", "--from", "xml:free_form"},
+         {"--to", "xml:free,compact", "--from", "xml:free"}},
+        {{"--to", "http:no_body", "--from", "http"}, {"--to", "http:nobody", "--from", "http"}},
+        {{"--to", "dump:raw_string,dotted_quad", "--int-kind", "uint32"},
+         {"--to", "dump:raw,quad", "--int-kind", "uint32"}},
+    };
+    const char* inputs[] = {"order.json", "catalog.xml", "response.http", "order.json"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].alias[1]);
+        std::vector<std::string> canonical = {"convert"}, alias = {"convert"};
+        canonical.insert(canonical.end(), cases[i].canonical.begin(), cases[i].canonical.end());
+        alias.insert(alias.end(), cases[i].alias.begin(), cases[i].alias.end());
+        canonical.push_back(Example(inputs[i]));
+        alias.push_back(Example(inputs[i]));
+        std::string out = ok(canonical);
+        EXPECT_FALSE(out.empty());
+        EXPECT_EQ(ok(alias), out);
+    }
+    Outcome head = run({"dump", "--from", "http:no_body", Example("response.http")});
+    Outcome aliasHead = run({"dump", "--from", "http:nobody", Example("response.http")});
+    EXPECT_EQ(head.status, 0);
+    EXPECT_EQ(head.out.find("Body:"), std::string::npos);
+    EXPECT_EQ(aliasHead.out, head.out);
+    EXPECT_EQ(aliasHead.err, head.err);
+    EXPECT_EQ(run({"convert", "--to", "json:free_form", Example("order.json")}).err,
+              "zkdata: unknown flag 'free_form' for format json (see zkdata --help)\n");
+}
+
+TEST_F(Zkdata, BinaryFlagsReadOnEveryNode) {
+    const std::string doc = "{\"a\":{\"s\":\"0a1B\"},\"c\":\"ff\"}";
+    std::string shape = put("shape.json", doc);
+    std::string record = ok({"convert", "--from", "json", "--to", "binary:map_unframed,hex_string,be"}, doc);
+    EXPECT_EQ(record, std::string("\0\0\0\x02\x0A\x1B\0\0\0\x01\xFF", 11));  // no map lengths, hex as bytes
+    std::vector<std::string> from = {"convert", "--from", "binary:map_unframed,hex_string,be", "--template", shape};
+    std::vector<std::string> toJson = from, toBinary = from;
+    toJson.insert(toJson.end(), {"--to", "json"});
+    toBinary.insert(toBinary.end(), {"--to", "binary"});
+    const std::string lower = "{\"a\":{\"s\":\"0a1b\"},\"c\":\"ff\"}";  // read as hex, spelled lower case
+    EXPECT_EQ(ok(toJson, record), lower);
+    // The input's node-by-node flags do not carry over to an output without them.
+    EXPECT_EQ(ok(toBinary, record), ok({"convert", "--from", "json", "--to", "binary"}, lower));
+    Outcome notHex = run({"convert", "--to", "binary:hex_string", Example("order.json")});
+    EXPECT_EQ(notHex.status, 1);
+    EXPECT_EQ(notHex.err, "zkdata: " + Example("order.json") + ": error 25000020: binary: string flagged as " +
+                              "hexadecimal does not decode (writing binary)\n");
+}
+
+TEST_F(Zkdata, IntAndUintAreThirtyTwoBitKinds) {
+    EXPECT_EQ(ok({"convert", "--from", "json", "--to", "binary", "--int-kind", "int"}, "[-2]"),
+              std::string("\x01\0\0\0\xFE\xFF\xFF\xFF", 8));
+    EXPECT_EQ(ok({"convert", "--from", "json", "--to", "binary", "--int-kind", "uint"}, "[4294967295]"),
+              std::string("\x01\0\0\0\xFF\xFF\xFF\xFF", 8));
+    Outcome misfit = run({"convert", "--from", "json", "--to", "binary", "--int-kind", "uint"}, "[-1]");
+    EXPECT_EQ(misfit.status, 1);
+    EXPECT_EQ(misfit.err, "zkdata: <stdin>: error: 1 integer does not fit uint; the first is at /0 (-1)\n");
+    std::string shape = put("shape.json", "[0]");
+    EXPECT_EQ(ok({"convert", "--from", "binary", "--template", shape, "--int-kind", "int", "--to", "json"},
+                 std::string("\x01\0\0\0\xFE\xFF\xFF\xFF", 8)),
+              "[-2]");
 }
 
 // ---- standard input and output ----

@@ -1,5 +1,6 @@
-// Format names and flags as the command line spells them, for example
-// "xml:free,compact": a format name, then option bits for the root.
+// Format settings as the command line spells them, for example
+// "xml:free_form,compact": a format name, then flags of that format. The
+// names, aliases included, are the library's (zk_data/codec/format_names.h).
 #pragma once
 
 #include <cstdint>
@@ -11,17 +12,12 @@ namespace zk {
 struct FormatSetting {
     uint8_t format = 0;
     uint32_t rootOptions = 0;  // bits its codec reads on the root
-    uint32_t nodeOptions = 0;  // bits the dump reads node by node, so set on every node
+    uint32_t nodeOptions = 0;  // bits its codec reads node by node, so set on every node
 };
 
 // Parses NAME[:FLAG[,FLAG...]]; on failure says why in error.
 bool ParseFormatSetting(std::string_view text, FormatSetting& setting, std::string& error);
 // The format a file name's extension stands for; false when none.
 bool FormatFromPath(std::string_view path, uint8_t& format);
-const char* FormatName(uint8_t format);
-
-// int8, uint8 ... uint64 to a ValueKind; false for any other name.
-bool ParseIntKind(std::string_view name, int32_t& kind);
-const char* IntKindName(int32_t kind);
 
 }  // namespace zk
