@@ -3,23 +3,18 @@
 // lengths and nesting must fail cleanly, and a failed read leaves a partial
 // tree that hosts can see.
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <cstring>
 #include <string>
 
-#include "codec/limits.h"
 #include "codec/text/bencode.h"
 #include "tests/support/codec_cases.h"
-#include "tests/support/small_stack.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
 
 namespace zk {
 namespace {
 
-using test_support::Nested;
-using test_support::RunOnStack;
 using test::Error;
 using test::Show;
 
@@ -206,37 +201,6 @@ TEST(BencodeWrite, ReadBackGivesTheSameText) {
     DataNode back;
     ASSERT_EQ(bencode.Read(text, back), Ok);
     EXPECT_EQ(bencode.Write(back), text);
-}
-
-// --- depth -------------------------------------------------------------------
-
-TEST(BencodeDepth, ThousandLevelsAndNoMore) {
-    DataNode node;
-    EXPECT_EQ(bencode.Read(Nested("l", "i7e", "e", kMaxDepth), node), Ok);
-    EXPECT_EQ(bencode.Read(Nested("l", "i7e", "e", kMaxDepth + 1), node), BS);
-    EXPECT_EQ(bencode.Read(Nested("d1:a", "i7e", "e", kMaxDepth), node), Ok);
-    EXPECT_EQ(bencode.Read(Nested("d1:a", "i7e", "e", kMaxDepth + 1), node), BS);
-    EXPECT_EQ(bencode.Read(std::string(100000, 'l'), node), BS);
-
-    DataNode root;
-    DataNode* leaf = &root;
-    for (uint32_t i = 0; i < kMaxDepth; ++i) leaf = &leaf->mapGet("k");
-    leaf->setInt(1, ValueKind::Int64);
-    EXPECT_EQ(bencode.Write(root), Nested("d1:k", "i1e", "e", kMaxDepth));
-    leaf->listAt(0).setInt(1, ValueKind::Int64);
-    EXPECT_EQ(bencode.Write(root), Error(err::Unsupported));
-}
-
-TEST(BencodeDepth, DeepestInputFitsInOneMiBStack) {
-    RunOnStack(1 << 20, [] {
-        DataNode node;
-        std::string dicts = Nested("d1:a", "le", "e", kMaxDepth - 1);
-        EXPECT_EQ(bencode.Read(dicts, node), Ok);
-        EXPECT_EQ(bencode.Write(node), dicts);
-        std::string lists = Nested("l", "0:", "e", kMaxDepth);
-        EXPECT_EQ(bencode.Read(lists, node), Ok);
-        EXPECT_EQ(bencode.Write(node), lists);
-    });
 }
 
 // --- through the format switch -----------------------------------------------

@@ -8,12 +8,15 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/small_stack.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
 #include "zk_data/value/data_node.h"
 
 namespace zk {
 namespace {
+
+using test_support::Descend;
 
 constexpr uint8_t kFormats[] = {FormatId::Binary, FormatId::Xml,  FormatId::Bencode,  FormatId::Json,
                                 FormatId::Http,   FormatId::Ini,  FormatId::DebugDump};
@@ -69,22 +72,9 @@ std::vector<uint32_t> WriteEveryFormat(DataNode& node, size_t* largest = nullptr
     return codes;
 }
 
-// Follows (or makes) the first item of each level down to depth.
-DataNode& DeepList(DataNode& root, int depth) {
-    DataNode* n = &root;
-    for (int i = 0; i < depth; ++i) n = &n->listAt(0);
-    return *n;
-}
-
-DataNode& DeepMap(DataNode& root, int depth) {
-    DataNode* n = &root;
-    for (int i = 0; i < depth; ++i) n = &n->mapGet("k");
-    return *n;
-}
-
 TEST(Hostile, MillionLevelsOfLists) {
     DataNode root;
-    DeepList(root, 1'000'000).setInt(7, ValueKind::Int32);
+    Descend(root, 1'000'000, NodeType::List).setInt(7, ValueKind::Int32);
     std::vector<uint32_t> codes = WriteEveryFormat(root);
     // Recursive writers stop at the depth bound; HTTP and INI never descend
     // that far (a list root is no HTTP message or INI text).
@@ -98,11 +88,11 @@ TEST(Hostile, MillionLevelsOfLists) {
     EXPECT_TRUE(copy.equals(root));
     // The source is walked, not the copy: every level of a copy would take
     // its prototype's snapshot on the way down, a quadratic walk.
-    DeepList(root, 1'000'000).setInt(8, ValueKind::Int32);
+    Descend(root, 1'000'000, NodeType::List).setInt(8, ValueKind::Int32);
     EXPECT_FALSE(copy.equals(root));
     copy = root;  // assignment over a deep tree releases the old one
     EXPECT_TRUE(root.equals(copy));
-    copy.assign(DeepList(copy, 10));  // a subtree of itself
+    copy.assign(Descend(copy, 10, NodeType::List));  // a subtree of itself
     EXPECT_EQ(copy.type(), NodeType::List);
     root.reset();
     EXPECT_TRUE(root.isNone());
@@ -110,7 +100,7 @@ TEST(Hostile, MillionLevelsOfLists) {
 
 TEST(Hostile, MillionLevelsOfMaps) {
     DataNode root;
-    DeepMap(root, 1'000'000).setStr("leaf");
+    Descend(root, 1'000'000, NodeType::Map).setStr("leaf");
     std::vector<uint32_t> codes = WriteEveryFormat(root);
     EXPECT_EQ(codes[0], err::Unsupported);
     EXPECT_EQ(codes[1], err::Unsupported);
@@ -135,7 +125,7 @@ TEST(Hostile, DeepTreeMixedAndShared) {
     DataNode* n = &root;
     for (int i = 0; i < 500'000; ++i) n = (i & 1) ? &n->mapGet("m") : &n->asList().append();
     NodeRef bottom;
-    DeepList(*bottom, 1000).setStr("x");
+    Descend(*bottom, 1000, NodeType::List).setStr("x");
     bottom.share(n->asList().at(0));
     EXPECT_EQ(bottom.useCount(), 2u);
     WriteEveryFormat(root);
@@ -143,13 +133,13 @@ TEST(Hostile, DeepTreeMixedAndShared) {
     EXPECT_TRUE(copy.equals(root));
     root.reset();  // the shared subtree outlives its parent
     EXPECT_EQ(bottom.useCount(), 1u);
-    EXPECT_TRUE(DeepList(*bottom, 1000).strEquals("x"));
+    EXPECT_TRUE(Descend(*bottom, 1000, NodeType::List).strEquals("x"));
 }
 
 TEST(Hostile, DepthBoundIsExact) {
     // Below the bound every writer that can take a list of lists succeeds.
     DataNode root;
-    DeepList(root, 900).setInt(1, ValueKind::Int8);
+    Descend(root, 900, NodeType::List).setInt(1, ValueKind::Int8);
     std::vector<uint32_t> codes = WriteEveryFormat(root);
     EXPECT_EQ(codes[0], 0u);
     EXPECT_EQ(codes[1], 0u);

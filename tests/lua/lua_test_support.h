@@ -15,6 +15,7 @@
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
 #include "tests/support/show_tree.h"
+#include "tests/support/small_stack.h"
 
 namespace zk::test {
 
@@ -58,9 +59,7 @@ inline std::string ShowNode(const DataNode& n) { return Show(n, {.str = 0, .num 
 
 // A list nested levels deep around an Int, built without recursion.
 inline void NestLists(DataNode& root, uint32_t levels) {
-    DataNode* n = &root;
-    for (uint32_t i = 0; i < levels; ++i) n = &n->asList().append();
-    n->setInt(1, 0);
+    test_support::Descend(root, levels, NodeType::List).setInt(1, 0);
 }
 
 // A Lua state of its own whose allocations fail once more than limit bytes

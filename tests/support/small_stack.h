@@ -1,5 +1,6 @@
-// Helpers for the depth tests: deep inputs, and a thread with the small stack
-// a host thread might have, to prove the depth bounds keep off its end.
+// Helpers for the depth tests: deep inputs and trees, and a thread with the
+// small stack a host thread might have, to prove the depth bounds keep off
+// its end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "zk_data/value/data_node.h"
 
 namespace zk::test_support {
 
@@ -35,6 +38,18 @@ inline std::string Nested(std::string_view open, std::string_view inner, std::st
     text += inner;
     for (uint32_t i = 0; i < levels; ++i) text += close;
     return text;
+}
+
+// The node below levels containers of one shape under root: the first item
+// of each list, the entry "a" of each map, made where missing. options go on
+// every container on the way.
+inline DataNode& Descend(DataNode& root, uint32_t levels, NodeType shape, uint32_t options = 0) {
+    DataNode* n = &root;
+    for (uint32_t i = 0; i < levels; ++i) {
+        n->setOption(options, true);
+        n = shape == NodeType::List ? &n->listAt(0) : &n->mapGet("a");
+    }
+    return *n;
 }
 
 }  // namespace zk::test_support
