@@ -67,9 +67,7 @@ HRESULT DataObject::Save(SAFEARRAY** bytes) {
     if (!bytes) return Refuse();
     return ExceptionToHresult([&] {
         OutputStream out;
-        uint32_t code = writeNode(*node_, out);
-        if (code == err::Ok && out.failed()) code = err::StreamFailure;
-        if (code != err::Ok) return Published(code);
+        if (uint32_t code = writeNode(*node_, out)) return Published(code);
         *bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(out.size()));
         if (!*bytes) {
             PublishError(err::OutOfMemory);
