@@ -12,6 +12,7 @@
 
 #include "tests/support/codec_cases.h"
 #include "tests/support/printable.h"
+#include "tests/support/xml_elements.h"
 #include "zk_data/codec/error_codes.h"
 
 namespace zk {
@@ -69,20 +70,9 @@ void Element(std::string_view name, const DataNode* attributes, const DataNode* 
 }
 
 void Elements(const DataNode& n, std::string& out) {
-    if (n.isList()) {
-        for (const NodeRef& item : n.list()) Elements(*item, out);
-        return;
-    }
-    if (!n.isMap()) return;
-    const MapValue& map = n.map();
-    for (const MapValue::Entry& e : map) {
-        std::string_view key = e.key.view();
-        bool attributeKey = !key.empty() && key.back() == '@';
-        std::string_view name = attributeKey ? key.substr(0, key.size() - 1) : key;
-        if (attributeKey && map.find(name)) continue;
-        const NodeRef* attributes = attributeKey ? &e.child : map.find(std::string(key) + "@");
-        Element(name, attributes ? attributes->get() : nullptr, attributeKey ? nullptr : e.child.get(), out);
-    }
+    test::ForEachXmlElement(n, [&](std::string_view name, const DataNode* attributes, const DataNode* value) {
+        Element(name, attributes, value, out);
+    });
 }
 
 std::string Document(const DataNode& tree) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/xml_elements.h"
 #include "zk_data/value/data_node.h"
 #include "zk_data/value/decimal.h"
 
@@ -149,31 +150,19 @@ struct XmlElement {
 // Free-form text and attribute values end at their first zero byte.
 inline std::string UpToZero(std::string_view s) { return std::string(s.substr(0, s.find('\0'))); }
 
-// The elements the free-form writer makes of a map or a list: a map's keys
-// are elements, "name@" holds the attributes of name (or, alone, an empty
-// element), a list's items are written one after another at the list's own
-// level. An element whose map or list yields no element has no text either:
-// no line break is written inside it.
+// The elements the free-form writer makes of a map or a list. An element
+// whose map or list yields no element has no text either: no line break is
+// written inside it.
 inline void XmlElements(const DataNode& node, std::vector<XmlElement>& out) {
-    if (node.isList()) {
-        for (const NodeRef& item : node.list()) XmlElements(*item, out);
-        return;
-    }
-    const MapValue& map = node.map();
-    for (const MapValue::Entry& e : map) {
-        std::string_view key = e.key.view();
-        bool attributeKey = !key.empty() && key.back() == '@';
-        std::string_view name = attributeKey ? key.substr(0, key.size() - 1) : key;
-        if (attributeKey && map.find(name)) continue;
+    zk::test::ForEachXmlElement(node, [&](std::string_view name, const DataNode* attributes, const DataNode* value) {
         XmlElement element;
         element.name = name;
-        const NodeRef* attributes = attributeKey ? &e.child : map.find(std::string(name) + "@");
         if (attributes)
-            for (const MapValue::Entry& a : (*attributes)->map())
+            for (const MapValue::Entry& a : attributes->map())
                 element.attributes.emplace_back(a.key.view(),
                                                 a.child->isInt() ? Decimal(a.child->num()) : UpToZero(a.child->str().view()));
-        if (!attributeKey) {
-            const DataNode& v = *e.child;
+        if (value) {
+            const DataNode& v = *value;
             if (v.isInt()) {
                 element.text = Decimal(v.num());
             } else if (v.isStr()) {
@@ -184,7 +173,7 @@ inline void XmlElements(const DataNode& node, std::vector<XmlElement>& out) {
             }
         }
         out.push_back(std::move(element));
-    }
+    });
 }
 
 // The second element of one name turns the map into a list of one-entry maps
