@@ -113,9 +113,7 @@ TEST(BinaryWrite, RefusedTrees) {
     list.asList().append().setStr("xyz", ValueKind::Text);
     list.list()[0]->setOption(OptionFlags::HexString, true);
     EXPECT_EQ(Write(list).code, err::BadHexString);  // the item's own code
-    OutputStream failed;
-    failed.setFailed();
-    EXPECT_EQ(WriteBinary(failed, Example()), err::StreamFailure);
+    EXPECT_EQ(binary.WriteToFailedStream(Example()), err::StreamFailure);
 }
 
 TEST(BinaryWrite, NestedFramedMaps) {

@@ -145,27 +145,20 @@ TEST(DebugDump, KeysAreWrittenAsTheyAre) {
 }
 
 TEST(DebugDump, NoneNodes) {
-    DataNode none;
-    OutputStream out;
-    EXPECT_EQ(WriteDebugDump(out, none), err::Unsupported);
-    EXPECT_EQ(out.size(), 0u);
-
+    EXPECT_EQ(dump.Written(DataNode()), (test::Output{err::Unsupported, ""}));
     DataNode root;
     root.listAt(0).setStr("a");
     root.listAt(2).setStr("c");  // item 1 stays None
-    out.clear();
-    EXPECT_EQ(WriteDebugDump(out, root), err::Unsupported);
-    EXPECT_EQ(out.view(), "list size(3):\r\n0:a\r\n1:");  // the entry prefix is already out
+    // The entry prefix is already out.
+    EXPECT_EQ(dump.Written(root), (test::Output{err::Unsupported, "list size(3):\r\n0:a\r\n1:"}));
 }
 
 TEST(DebugDump, FailedStream) {
-    OutputStream out;
-    out.setFailed();
-    EXPECT_EQ(WriteDebugDump(out, Str("a", ValueKind::Binary)), err::StreamFailure);
-    EXPECT_EQ(WriteDebugDump(out, Int(1, ValueKind::Int32)), err::StreamFailure);
+    EXPECT_EQ(dump.WriteToFailedStream(Str("a", ValueKind::Binary)), err::StreamFailure);
+    EXPECT_EQ(dump.WriteToFailedStream(Int(1, ValueKind::Int32)), err::StreamFailure);
     DataNode list;
     list.listAt(0).setStr("x");
-    EXPECT_EQ(WriteDebugDump(out, list), err::StreamFailure);
+    EXPECT_EQ(dump.WriteToFailedStream(list), err::StreamFailure);
 }
 
 // The bound on whole trees is in depth_test.cpp. It falls on containers by

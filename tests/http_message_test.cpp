@@ -290,12 +290,10 @@ TEST(HttpWrite, FailedStream) {
     DataNode raw, root;
     raw.setStr("x");
     root.asMap();
-    OutputStream out;
-    out.setFailed();
-    EXPECT_EQ(WriteHttpMessage(out, raw), err::StreamFailure);
-    EXPECT_EQ(WriteHttpMessage(out, root), err::StreamFailure);
+    EXPECT_EQ(http.WriteToFailedStream(raw), err::StreamFailure);
+    EXPECT_EQ(http.WriteToFailedStream(root), err::StreamFailure);
     root.mapGet("Request-Line").asMap();  // judged right after the start line
-    EXPECT_EQ(WriteHttpMessage(out, root), err::BadArgument);
+    EXPECT_EQ(http.WriteToFailedStream(root), err::BadArgument);
 }
 
 // --- reader --------------------------------------------------------------------

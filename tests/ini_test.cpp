@@ -136,9 +136,7 @@ TEST(IniWrite, Refusals) {
 TEST(IniWrite, FailedStream) {
     DataNode root;
     root.mapGet("s").asMap();
-    OutputStream out;
-    out.setFailed();
-    EXPECT_EQ(WriteIni(out, root), err::StreamFailure);
+    EXPECT_EQ(ini.WriteToFailedStream(root), err::StreamFailure);
 }
 
 // --- reader --------------------------------------------------------------------

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <string_view>
 
+#include "tests/support/printable.h"
 #include "tests/support/show_tree.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
@@ -22,7 +24,11 @@ inline std::string Error(uint32_t code) { return "error " + std::to_string(code)
 struct Output {
     uint32_t code;
     std::string bytes;
+
+    bool operator==(const Output&) const = default;
 };
+
+inline void PrintTo(const Output& o, std::ostream* os) { *os << "code " << o.code << ", \"" << Printable(o.bytes) << "\""; }
 
 // A position CheckReads does not look at.
 constexpr uint32_t kUnchecked = 0xFFFFFFFE;
@@ -76,6 +82,24 @@ public:
     std::string Write(const DataNode& node) const {
         Output out = Written(node);
         return out.code ? Error(out.code) : out.bytes;
+    }
+
+    // The writer's own code on a stream that has already failed. The writer
+    // runs directly: writeNode would turn its 0 into StreamFailure and hide
+    // a writer that missed the failure.
+    uint32_t WriteToFailedStream(const DataNode& node) const {
+        OutputStream out;
+        out.setFailed();
+        return CodecFor(format_).write(out, node);
+    }
+
+    // Writes tree, reads the bytes back and writes what was read: the same
+    // bytes again.
+    void ExpectReadsBack(const DataNode& tree) const {
+        std::string bytes = Write(tree);
+        DataNode back;
+        ASSERT_EQ(Read(bytes, back), err::Ok) << Show(tree);
+        EXPECT_EQ(Write(back), bytes) << Show(tree);
     }
 
     void CheckReads(std::initializer_list<ReadCase> cases, UsualKinds usual = {}) const {
