@@ -42,9 +42,9 @@ struct ReadCase {
 };
 
 // A format with the option bits its root carries. Reading sets both on the
-// target, as a host does before readFromBuffer. Writing puts them on the
-// root only when the tree does not carry them already: tests build trees in
-// the default format, and writeNode takes the format from the root.
+// target, as a host does before readFromBuffer. Writing takes the tree as it
+// is when its root carries them, else a copy whose root does: tests build
+// trees in the default format, and writeNode takes the format from the root.
 class FormatIo {
 public:
     explicit FormatIo(uint8_t format, uint32_t options = 0) : format_(format), options_(options) {}
