@@ -5,6 +5,7 @@
 #include <new>
 #include <random>
 
+#include "value/fold_multiply.h"
 #include "value/growth.h"
 #include "value/tree_ops.h"
 #include "value/word_load.h"
@@ -15,12 +16,6 @@ namespace zk {
 // --- hashing ---------------------------------------------------------------
 
 namespace {
-
-// 64x64->128 multiply folded to 64 bits: the mixing step of the wyhash family.
-uint64_t fold(uint64_t a, uint64_t b) noexcept {
-    __uint128_t r = static_cast<__uint128_t>(a) * b;
-    return static_cast<uint64_t>(r) ^ static_cast<uint64_t>(r >> 64);
-}
 
 uint64_t processSeed() noexcept {
     static const uint64_t seed = [] {
@@ -37,10 +32,10 @@ uint32_t HashKey(std::string_view key) noexcept {
     const char* p = key.data();
     size_t n = key.size();
     uint64_t h = processSeed() ^ (n * k1);
-    for (; n >= 16; p += 16, n -= 16) h = fold(Load64(p) ^ k1 ^ h, Load64(p + 8) ^ k2);
+    for (; n >= 16; p += 16, n -= 16) h = FoldMultiply(Load64(p) ^ k1 ^ h, Load64(p + 8) ^ k2);
     uint64_t a, b;
     LoadShort(p, n, a, b);  // the last n < 16 bytes
-    h = fold(a ^ k1 ^ h, b ^ k2 ^ key.size());
+    h = FoldMultiply(a ^ k1 ^ h, b ^ k2 ^ key.size());
     return static_cast<uint32_t>(h ^ (h >> 32));
 }
 

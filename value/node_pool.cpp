@@ -96,6 +96,24 @@ struct Chunk {
 };
 static_assert(sizeof(Chunk) <= kSlot);
 
+// Chunks are aligned to their size. Windows' C library has no aligned_alloc,
+// and its aligned blocks need their own free.
+void* AllocateAligned(size_t bytes) noexcept {
+#ifdef _WIN32
+    return _aligned_malloc(bytes, bytes);
+#else
+    return std::aligned_alloc(bytes, bytes);
+#endif
+}
+
+void FreeAligned(void* block) noexcept {
+#ifdef _WIN32
+    _aligned_free(block);
+#else
+    std::free(block);
+#endif
+}
+
 Chunk* ChunkOf(void* slot) noexcept {
     return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t{NodePool::kChunkBytes - 1});
 }
@@ -138,7 +156,7 @@ public:
 
 private:
     Chunk* newChunk() {
-        void* block = std::aligned_alloc(NodePool::kChunkBytes, NodePool::kChunkBytes);
+        void* block = AllocateAligned(NodePool::kChunkBytes);
         if (!block) throw std::bad_alloc();
         ++chunks_;
         auto* c = static_cast<Chunk*>(block);
@@ -150,7 +168,7 @@ private:
         filed_ -= c->freeCount;
         --chunks_;
         ZK_UNPOISON(c, NodePool::kChunkBytes);
-        std::free(c);
+        FreeAligned(c);
     }
 
     // Every slot of a chunk that has none in use, in address order. A kept

@@ -101,6 +101,6 @@ private:
     NodeRef prototype_;                // null until first needed
 };
 
-static_assert(sizeof(ListValue) == 24, "ListValue must fit the node's value slot");
+static_assert(sizeof(ListValue) <= 24, "ListValue must fit the node's value slot");
 
 }  // namespace zk

@@ -94,7 +94,7 @@ private:
     Slot* index_;  // null while the map is small
 };
 
-static_assert(sizeof(MapValue) == 24, "MapValue must fit the node's value slot");
+static_assert(sizeof(MapValue) <= 24, "MapValue must fit the node's value slot");
 
 // Seeded hash of a key. The seed is chosen per process so that hostile input
 // cannot aim keys at one bucket.

@@ -1,0 +1,3 @@
+# Windows on i686: see mingw-common.cmake.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

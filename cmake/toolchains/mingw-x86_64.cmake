@@ -1,0 +1,3 @@
+# Windows on x86_64: see mingw-common.cmake.
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The Windows build: Debian's mingw-w64 cross compilers (posix thread model)
+# for x86_64 and i686, and Wine to run the x86_64 programs.
+#
+# scripts/windows.sh setup    installs the cross compilers, widl and Wine when missing
+# scripts/windows.sh deps     builds expat, Lua 5.4 and GoogleTest for both architectures
+#
+# Dependencies come from Debian's source packages at pinned versions, fetched
+# with a private apt state (the machine's own lists and cache stay untouched),
+# and are built once into build-windows/deps/<arch>; ZK_WINDOWS_CACHE moves
+# that cache elsewhere. Each builds in well under a minute per architecture.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+cache=${ZK_WINDOWS_CACHE:-$root/build-windows}
+archs=(x86_64 i686)
+expat_version=2.5.0-1+deb12u2
+lua_version=5.4.4-3+deb12u1
+say() { echo "windows: $*"; }
+
+setup() {
+  local packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine wine64 libwine-dev
+                  cmake dpkg-dev patch)
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  say "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Fetches and unpacks the pinned source packages into $cache/src, once.
+fetch_sources() {
+  local src=$cache/src apt=$cache/src/apt
+  [ -f "$src/expat/expat/CMakeLists.txt" ] && [ -f "$src/lua/src/lua.c" ] && return 0
+  say "fetching expat $expat_version and lua5.4 $lua_version (Debian source packages)"
+  rm -rf "$src" && mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts"
+  printf '%s\n' "deb-src http://deb.debian.org/debian bookworm main" \
+                "deb-src http://deb.debian.org/debian-security bookworm-security main" >"$apt/sources.list"
+  local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
+                 -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o "APT::Sandbox::User=root")
+  apt-get "${options[@]}" update -qq
+  (cd "$src" && apt-get "${options[@]}" source --download-only -qq "expat=$expat_version" "lua5.4=$lua_version")
+  (cd "$src" && dpkg-source --no-check -x expat_*.dsc expat >/dev/null)
+  # Lua: the upstream tarball with Debian's source fixes; Debian's own build
+  # system (libtool, Linux paths) is left out in favour of upstream's mingw target.
+  mkdir -p "$src/lua" "$src/lua-debian"
+  tar -xzf "$src"/lua5.4_*.orig.tar.gz -C "$src/lua" --strip-components=1
+  tar -xJf "$src"/lua5.4_*.debian.tar.xz -C "$src/lua-debian"
+  local patch
+  for patch in 0003-extern_C 0004-cve-2022-28805 0005-cve-2022-33099; do
+    patch -d "$src/lua" -p1 -s <"$src/lua-debian/debian/patches/$patch.patch"
+  done
+}
+
+# expat as a static library. Debian's patches test "#if XML_DTD == 1", which
+# the generated configuration header defines without a value.
+build_expat() {
+  local arch=$1 prefix=$2 work=$cache/work/$1/expat
+  cmake -S "$cache/src/expat/expat" -B "$work" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DEXPAT_SHARED_LIBS=OFF \
+    -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF \
+    -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null
+  sed -i 's/^#define XML_DTD$/#define XML_DTD 1/' "$work/expat_config.h"
+  cmake --build "$work" -j"$(nproc)" >/dev/null
+  cmake --install "$work" >/dev/null
+}
+
+# Lua 5.4: lua54.dll, lua.exe and the headers. The library itself links no
+# Lua; the DLL and the interpreter are what its tests run against.
+build_lua() {
+  local arch=$1 prefix=$2 work=$cache/work/$1/lua triplet=$1-w64-mingw32
+  rm -rf "$work" && mkdir -p "$work" && cp -r "$cache/src/lua/." "$work"
+  make -C "$work" mingw CC="$triplet-gcc-posix" AR="$triplet-ar rc" RANLIB="$triplet-ranlib" \
+    -j"$(nproc)" >/dev/null
+  mkdir -p "$prefix/include/lua5.4" "$prefix/bin"
+  cp "$work"/src/{lua.h,luaconf.h,lualib.h,lauxlib.h,lua.hpp} "$prefix/include/lua5.4/"
+  cp "$work"/src/{lua54.dll,lua.exe} "$prefix/bin/"
+}
+
+build_gtest() {
+  local arch=$1 prefix=$2 work=$cache/work/$1/googletest
+  cmake -S /usr/src/googletest -B "$work" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >/dev/null
+  cmake --build "$work" -j"$(nproc)" >/dev/null
+  cmake --install "$work" >/dev/null
+}
+
+deps() {
+  fetch_sources
+  local arch prefix stamp
+  for arch in "${archs[@]}"; do
+    prefix=$cache/deps/$arch
+    stamp="$prefix/.built-expat-$expat_version-lua-$lua_version"
+    [ -f "$stamp" ] && continue
+    say "building expat, Lua and GoogleTest for $arch"
+    rm -rf "$prefix" && mkdir -p "$prefix"
+    build_expat "$arch" "$prefix"
+    build_lua "$arch" "$prefix"
+    build_gtest "$arch" "$prefix"
+    touch "$stamp"
+  done
+  say "dependencies ready in $cache/deps"
+}
+
+case "${1:-}" in
+  setup) setup ;;
+  deps) setup && deps ;;
+  *) echo "usage: $0 setup | deps" >&2; exit 2 ;;
+esac
