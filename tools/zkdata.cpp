@@ -9,6 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "codec/write_preparation.h"
 #include "tools/format_setting.h"
 #include "zk_data/codec/error_codes.h"
@@ -307,6 +312,11 @@ int Convert(const Options& opt, const Plan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Bytes in and out unchanged: no CR LF translation on the standard streams.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {

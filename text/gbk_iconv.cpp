@@ -1,12 +1,11 @@
-// GBK (Windows code page 936) through iconv. ASCII maps 1:1 in GBK, so runs
-// of it are copied here and only the other runs reach iconv. iconv stops at
-// anything it cannot convert; each stop is answered with one replacement and
-// the conversion resumes after the offending unit or byte, so every stop
-// makes progress.
+// GBK (Windows code page 936) through the C library's iconv; on Windows,
+// gbk_windows.cpp asks the platform instead. iconv stops at anything it
+// cannot convert; each stop is answered with one replacement and the
+// conversion resumes after the offending unit or byte, so every stop makes
+// progress.
 #include "zk_data/text/gbk.h"
 
-#include "text/utf_runs.h"
-#include "zk_data/text/text_convert.h"
+#include "text/gbk_runs.h"
 
 #include <iconv.h>
 
@@ -96,19 +95,6 @@ char* UnitsToGbk(iconv_t cd, const char16_t* src, const char16_t* end, char* out
     return out;
 }
 
-// Copies the leading ASCII bytes of src[0..n), the same in UTF-8 and GBK, to
-// dst; returns how many.
-size_t CopyAscii(const char* src, size_t n, char* dst) {
-    size_t i = 0;
-    for (uint64_t block; i + 8 <= n; i += 8) {
-        std::memcpy(&block, src + i, 8);
-        if (block & 0x8080808080808080u) break;
-        std::memcpy(dst + i, &block, 8);
-    }
-    for (; i < n && static_cast<unsigned char>(src[i]) < 0x80; ++i) dst[i] = src[i];
-    return i;
-}
-
 // Where a non-ASCII run starting at s ends, stepping over a possible trail
 // byte after each non-ASCII byte, since trail bytes may lie in the ASCII range.
 const char* GbkRunEnd(const char* s, const char* end) {
@@ -139,68 +125,34 @@ const char* GbkRunToUnits(iconv_t cd, const char* src, const char* runEnd, const
     return in;
 }
 
+// The converters of gbk_runs.h, on a descriptor opened (and reset) for one call.
+struct IconvToGbk {
+    iconv_t cd;
+    char* unitsToGbk(const char16_t* src, const char16_t* end, char* out) { return UnitsToGbk(cd, src, end, out); }
+};
+
+struct IconvFromGbk {
+    iconv_t cd;
+    const char* gbkToUnits(const char* src, const char* end, char16_t** out) {
+        return GbkRunToUnits(cd, src, GbkRunEnd(src, end), end, out);
+    }
+};
+
 }  // namespace
 
 void WideToGbk(const char16_t* src, size_t len, ByteString& dst) {
-    if (!src || !len) {
-        dst.clear();
-        return;
-    }
-    iconv_t cd = tlsIconv.ToGbk();
-    char* start = dst.resizeForOverwrite(2 * len);
-    char* out = start;
-    const char16_t* end = src + len;
-    while (src < end) {
-        size_t ascii = text_detail::NarrowAscii(src, static_cast<size_t>(end - src), out);
-        src += ascii;
-        out += ascii;
-        const char16_t* run = src;
-        while (src < end && *src >= 0x80) ++src;
-        if (run != src) out = UnitsToGbk(cd, run, src, out);
-    }
-    dst.resize(static_cast<size_t>(out - start));
+    IconvToGbk converter{tlsIconv.ToGbk()};
+    text_detail::WideToGbkWith(converter, src, len, dst);
 }
 
 void GbkToWide(const char* src, size_t len, std::u16string& dst) {
-    if (!src || !len) {
-        dst.clear();
-        return;
-    }
-    iconv_t cd = tlsIconv.FromGbk();
-    dst.resize(len);
-    char16_t* start = dst.data();
-    char16_t* out = start;
-    const char* end = src + len;
-    while (src < end) {
-        size_t ascii = text_detail::WidenAscii(src, static_cast<size_t>(end - src), out);
-        src += ascii;
-        out += ascii;
-        if (src < end) src = GbkRunToUnits(cd, src, GbkRunEnd(src, end), end, &out);
-    }
-    dst.resize(static_cast<size_t>(out - start));
+    IconvFromGbk converter{tlsIconv.FromGbk()};
+    text_detail::GbkToWideWith(converter, src, len, dst);
 }
 
 void Utf8ToGbk(const char* src, size_t len, ByteString& dst) {
-    if (!src || !len) {
-        dst.clear();
-        return;
-    }
-    iconv_t cd = tlsIconv.ToGbk();
-    // No character takes more GBK bytes than UTF-8 bytes ("?" stands for
-    // 1 to 4), so the source length bounds the result. Non-ASCII text passes
-    // through a stack buffer of units on its way to iconv.
-    char* start = dst.resizeForOverwrite(len);
-    char* out = start;
-    const char* end = src + len;
-    char16_t units[512];
-    while (src < end) {
-        size_t ascii = CopyAscii(src, static_cast<size_t>(end - src), out);
-        src += ascii;
-        out += ascii;
-        size_t n = text_detail::DecodeUtf8Run(&src, end, units, sizeof units / sizeof units[0]);
-        if (n) out = UnitsToGbk(cd, units, units + n, out);
-    }
-    dst.resize(static_cast<size_t>(out - start));
+    IconvToGbk converter{tlsIconv.ToGbk()};
+    text_detail::Utf8ToGbkWith(converter, src, len, dst);
 }
 
 int GbkPairToUnit(unsigned char lead, unsigned char trail) {
