@@ -5,6 +5,7 @@
 // progress.
 #include "zk_data/text/gbk.h"
 
+#include "text/gbk_private_use.h"
 #include "text/gbk_runs.h"
 
 #include <iconv.h>
@@ -87,8 +88,15 @@ char* UnitsToGbk(iconv_t cd, const char16_t* src, const char16_t* end, char* out
         if (errno != EILSEQ && errno != EINVAL) break;
         const char16_t* u = reinterpret_cast<const char16_t*>(in);
         size_t skip = inLeft >= 4 && (u[0] & 0xFC00) == 0xD800 && (u[1] & 0xFC00) == 0xDC00 ? 4 : 2;
-        *out++ = '?';
-        --outLeft;
+        const uint16_t code = text_detail::PrivateUseToGbk(u[0]);
+        if (code) {  // two bytes for one unit: still within the room granted
+            *out++ = static_cast<char>(code >> 8);
+            *out++ = static_cast<char>(code & 0xFF);
+            outLeft -= 2;
+        } else {
+            *out++ = u[0] == text_detail::kWrittenAsFF ? '\xFF' : '?';
+            --outLeft;
+        }
         in += skip;
         inLeft -= skip;
     }
@@ -115,11 +123,15 @@ const char* GbkRunToUnits(iconv_t cd, const char* src, const char* runEnd, const
     while (inLeft && Convert(cd, &in, &inLeft, &o, &outLeft) == kIconvError) {
         if (errno == EINVAL && runEnd != end && in != src) break;
         if (errno != EILSEQ && errno != EINVAL) break;
-        *reinterpret_cast<char16_t*>(o) = kReplacement;
+        const char16_t privateUse =
+            inLeft >= 2 ? text_detail::GbkToPrivateUse(static_cast<unsigned char>(in[0]), static_cast<unsigned char>(in[1]))
+                        : 0;
+        *reinterpret_cast<char16_t*>(o) = privateUse ? privateUse : kReplacement;
         o += 2;
         outLeft -= 2;
-        ++in;
-        --inLeft;
+        const size_t taken = privateUse ? 2 : 1;
+        in += taken;
+        inLeft -= taken;
     }
     *out = reinterpret_cast<char16_t*>(o);
     return in;
@@ -162,8 +174,10 @@ int GbkPairToUnit(unsigned char lead, unsigned char trail) {
     size_t inLeft = 2;
     char* out = reinterpret_cast<char*>(units);
     size_t outLeft = sizeof units;
-    if (Convert(tlsIconv.FromGbk(), &in, &inLeft, &out, &outLeft) == kIconvError) return -1;
-    if (outLeft == sizeof units) return -1;
+    if (Convert(tlsIconv.FromGbk(), &in, &inLeft, &out, &outLeft) == kIconvError || outLeft == sizeof units) {
+        const char16_t privateUse = text_detail::GbkToPrivateUse(lead, trail);
+        return privateUse ? privateUse : -1;
+    }
     return units[0];
 }
 
