@@ -4,9 +4,11 @@
 #
 # scripts/windows.sh setup    installs the cross compilers, widl and Wine when missing
 # scripts/windows.sh deps     builds expat, Lua 5.4 and GoogleTest for both architectures
-# scripts/windows.sh build    the above, then the library and zkdata.exe for both
-# scripts/windows.sh test     the above, then zkdata.exe (x86_64) under Wine against
-#                             the Linux zkdata on the bundled examples (the default)
+# scripts/windows.sh build    the above, then the library, zkdata.exe and the Lua
+#                             module zk_data.dll for both
+# scripts/windows.sh test     the above, then under Wine (x86_64): zkdata.exe against
+#                             the Linux zkdata, GBK against the Linux build, and the
+#                             Lua module's script in lua.exe (the default)
 #
 # Dependencies come from Debian's source packages at pinned versions, fetched
 # with a private apt state (the machine's own lists and cache stay untouched),
@@ -181,6 +183,22 @@ test_zkdata() {
     head -20 "$cache/gbk-differences.txt" >&2
     failed=1
   fi
+  say "the Lua module in lua.exe"
+  LUA_CPATH="$(winepath -w "$cache/x86_64/lua")\\?.dll" \
+    "$WINELOADER" "$cache/deps/x86_64/bin/lua.exe" "$root/tests/lua/module_test.lua" | tr -d '\r' || failed=1
+  say "what the programs need beside them"
+  local arch program
+  for arch in "${archs[@]}"; do
+    for program in "$cache/$arch/zkdata.exe" "$cache/$arch/lua/zk_data.dll"; do
+      # shellcheck disable=SC2016
+      if "$arch-w64-mingw32-objdump" -p "$program" | awk '/DLL Name:/ {print $3}' |
+           grep -viqE '^(kernel32|msvcrt|lua54)\.dll$'; then
+        echo "windows: $program needs more than the system and Lua:" >&2
+        "$arch-w64-mingw32-objdump" -p "$program" | grep "DLL Name" >&2
+        failed=1
+      fi
+    done
+  done
   ((failed == 0)) || { say "FAILED"; exit 1; }
   say "passed"
 }
