@@ -22,7 +22,9 @@ static_assert(std::endian::native == std::endian::little,
               "char16_t strings are handed to iconv as UTF-16LE");
 
 constexpr size_t kIconvError = static_cast<size_t>(-1);
-constexpr char16_t kReplacement = 0xFFFD;
+using text_detail::IsHighSurrogate;
+using text_detail::IsLowSurrogate;
+using text_detail::kReplacement;
 
 iconv_t NoDescriptor() { return reinterpret_cast<iconv_t>(-1); }
 
@@ -87,7 +89,7 @@ char* UnitsToGbk(iconv_t cd, const char16_t* src, const char16_t* end, char* out
         // surrogate ends the run, so it is unpaired too.
         if (errno != EILSEQ && errno != EINVAL) break;
         const char16_t* u = reinterpret_cast<const char16_t*>(in);
-        size_t skip = inLeft >= 4 && (u[0] & 0xFC00) == 0xD800 && (u[1] & 0xFC00) == 0xDC00 ? 4 : 2;
+        size_t skip = inLeft >= 4 && IsHighSurrogate(u[0]) && IsLowSurrogate(u[1]) ? 4 : 2;
         const uint16_t code = text_detail::PrivateUseToGbk(u[0]);
         if (code) {  // two bytes for one unit: still within the room granted
             *out++ = static_cast<char>(code >> 8);

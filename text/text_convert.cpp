@@ -15,10 +15,9 @@
 namespace zk {
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-bool IsHighSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
-bool IsLowSurrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
+using text_detail::IsHighSurrogate;
+using text_detail::IsLowSurrogate;
+using text_detail::kReplacement;
 
 uint64_t Load64(const void* p) {
     uint64_t w;

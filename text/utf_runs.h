@@ -5,6 +5,12 @@
 
 namespace zk::text_detail {
 
+// What ill-formed input becomes in UTF-16.
+constexpr char16_t kReplacement = 0xFFFD;
+
+inline bool IsHighSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
+inline bool IsLowSurrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
+
 // Copies the leading ASCII bytes of src[0..n) as units to dst; returns how many.
 size_t WidenAscii(const char* src, size_t n, char16_t* dst);
 // Copies the leading ASCII units of src[0..n) as bytes to dst; returns how many.
