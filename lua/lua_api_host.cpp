@@ -1,7 +1,20 @@
-// The Lua API of the host process, for libzk_data.so: the module links no Lua
-// so that hosts without Lua can load it, and a host that hands it a Lua state
-// necessarily has Lua in its process already.
+// The Lua API of the host process, for the COM module: the module links no
+// Lua so that hosts without Lua can load it, and a host that hands it a Lua
+// state necessarily has Lua in its process already.
+//
+// On Linux the names are looked up in the process's global scope. On Windows,
+// where every module keeps its own exports, the API comes from the first
+// loaded module that exports lua_newuserdatauv (lua54.dll, or a host program
+// that exports Lua itself), and every function from that one module.
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+
+#include <new>
+#include <vector>
+#else
 #include <dlfcn.h>
+#endif
 
 #include "lua/lua_api.h"
 #include "lua/lua_bridge.h"
@@ -9,9 +22,35 @@
 namespace zk {
 namespace {
 
+#ifdef _WIN32
+HMODULE LuaModule() noexcept try {
+    std::vector<HMODULE> modules(64);
+    DWORD needed = 0;
+    for (;;) {
+        DWORD bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+        if (!K32EnumProcessModules(GetCurrentProcess(), modules.data(), bytes, &needed)) return nullptr;
+        if (needed <= bytes) break;
+        modules.resize(needed / sizeof(HMODULE));
+    }
+    modules.resize(needed / sizeof(HMODULE));
+    for (HMODULE module : modules)
+        if (GetProcAddress(module, "lua_newuserdatauv")) return module;
+    return nullptr;
+} catch (const std::bad_alloc&) {
+    return nullptr;
+}
+
+void* Symbol(const char* name) {
+    static const HMODULE module = LuaModule();
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+#else
+void* Symbol(const char* name) { return dlsym(RTLD_DEFAULT, name); }
+#endif
+
 template <class F>
 bool Find(const char* name, F& fn) {
-    fn = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+    fn = reinterpret_cast<F>(Symbol(name));
     return fn != nullptr;
 }
 
@@ -27,7 +66,7 @@ bool Resolve(LuaApi& api) {
            Find("lua_createtable", api.createtable) && Find("lua_settable", api.settable) &&
            Find("lua_next", api.next) && Find("lua_version", api.version) &&
            Find("lua_pushcclosure", api.pushcclosure) && Find("lua_pcallk", api.pcallk) &&
-           dlsym(RTLD_DEFAULT, "lua_newuserdatauv") != nullptr;
+           Symbol("lua_newuserdatauv") != nullptr;
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ class AggregatedObject final : public IUnknown {
 public:
     explicit AggregatedObject(IUnknown* outer) : inner_(outer), refs_(0) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
 
 private:
     static constexpr ULONG kDestroying = 0x40000000;

@@ -12,11 +12,11 @@ namespace zk {
 
 class ClassFactory final : public IClassFactory {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
-    HRESULT LockServer(BOOL lock) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
     std::mutex mutex_;

@@ -56,68 +56,68 @@ public:
     DataNode& node() noexcept { return *node_; }
 
     // IUnknown, shared by both interfaces.
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
 
     // IDataValue: single values (value_methods.cpp).
-    HRESULT get_Type(LONG* type) override;
-    HRESULT put_Type(LONG type) override;
-    HRESULT get_Count(LONG* count) override;
-    HRESULT Clear() override;
-    HRESULT GetOption(ULONG mask, VARIANT_BOOL* on) override;
-    HRESULT SetOption(ULONG mask, VARIANT_BOOL on) override;
-    HRESULT GetInt64(LONGLONG* value) override;
-    HRESULT SetInt64(LONGLONG value) override;
-    HRESULT GetBytes(const BYTE** bytes, LONG* length) override;
-    HRESULT SetBytes(const BYTE* bytes, LONG length) override;
-    HRESULT GetString(BSTR* value) override;
-    HRESULT SetString(BSTR value) override;
-    HRESULT BytesEqual(const BYTE* bytes, LONG length) override;
-    HRESULT StringEqual(LPCOLESTR value) override;
-    HRESULT SetStringA(const char* value) override;
-    HRESULT get_Kind(LONG* kind) override;
-    HRESULT put_Kind(LONG kind) override;
+    HRESULT STDMETHODCALLTYPE get_Type(LONG* type) override;
+    HRESULT STDMETHODCALLTYPE put_Type(LONG type) override;
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE Clear() override;
+    HRESULT STDMETHODCALLTYPE GetOption(ULONG mask, VARIANT_BOOL* on) override;
+    HRESULT STDMETHODCALLTYPE SetOption(ULONG mask, VARIANT_BOOL on) override;
+    HRESULT STDMETHODCALLTYPE GetInt64(LONGLONG* value) override;
+    HRESULT STDMETHODCALLTYPE SetInt64(LONGLONG value) override;
+    HRESULT STDMETHODCALLTYPE GetBytes(const BYTE** bytes, LONG* length) override;
+    HRESULT STDMETHODCALLTYPE SetBytes(const BYTE* bytes, LONG length) override;
+    HRESULT STDMETHODCALLTYPE GetString(BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE SetString(BSTR value) override;
+    HRESULT STDMETHODCALLTYPE BytesEqual(const BYTE* bytes, LONG length) override;
+    HRESULT STDMETHODCALLTYPE StringEqual(LPCOLESTR value) override;
+    HRESULT STDMETHODCALLTYPE SetStringA(const char* value) override;
+    HRESULT STDMETHODCALLTYPE get_Kind(LONG* kind) override;
+    HRESULT STDMETHODCALLTYPE put_Kind(LONG kind) override;
 
     // IDataValue: variants (variant_conversion.cpp).
-    HRESULT get_Value(VARIANT* value) override;
-    HRESULT put_Value(VARIANT value) override;
-    HRESULT putref_Value(VARIANT value) override;
-    HRESULT IsEqual(VARIANT value, VARIANT_BOOL* equal) override;
+    HRESULT STDMETHODCALLTYPE get_Value(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE put_Value(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE putref_Value(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE IsEqual(VARIANT value, VARIANT_BOOL* equal) override;
 
     // IDataValue: maps (map_methods.cpp).
-    HRESULT get_Item(BSTR key, VARIANT* item) override;
-    HRESULT put_Item(BSTR key, VARIANT value) override;
-    HRESULT putref_Item(BSTR key, VARIANT value) override;
-    HRESULT InsertItem(LONG position, BSTR key, VARIANT value) override;
-    HRESULT RemoveItem(BSTR key) override;
-    HRESULT KeyAt(LONG index, BSTR* key) override;
-    HRESULT ItemAt(LONG index, BSTR* key, VARIANT* item) override;
-    HRESULT HasItem(BSTR key, VARIANT_BOOL* has) override;
-    HRESULT GetItemA(const char* key, VARIANT* item) override;
-    HRESULT PutItemA(const char* key, VARIANT value) override;
-    HRESULT HasItemA(const char* key) override;
+    HRESULT STDMETHODCALLTYPE get_Item(BSTR key, VARIANT* item) override;
+    HRESULT STDMETHODCALLTYPE put_Item(BSTR key, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE putref_Item(BSTR key, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE InsertItem(LONG position, BSTR key, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE RemoveItem(BSTR key) override;
+    HRESULT STDMETHODCALLTYPE KeyAt(LONG index, BSTR* key) override;
+    HRESULT STDMETHODCALLTYPE ItemAt(LONG index, BSTR* key, VARIANT* item) override;
+    HRESULT STDMETHODCALLTYPE HasItem(BSTR key, VARIANT_BOOL* has) override;
+    HRESULT STDMETHODCALLTYPE GetItemA(const char* key, VARIANT* item) override;
+    HRESULT STDMETHODCALLTYPE PutItemA(const char* key, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE HasItemA(const char* key) override;
 
     // IDataValue: lists (list_methods.cpp).
-    HRESULT get_Element(LONG index, VARIANT* element) override;
-    HRESULT put_Element(LONG index, VARIANT value) override;
-    HRESULT putref_Element(LONG index, VARIANT value) override;
-    HRESULT get_Prototype(VARIANT* prototype) override;
-    HRESULT put_Prototype(VARIANT value) override;
-    HRESULT putref_Prototype(VARIANT value) override;
-    HRESULT InsertElement(LONG index, VARIANT value) override;
-    HRESULT RemoveElement(LONG index) override;
+    HRESULT STDMETHODCALLTYPE get_Element(LONG index, VARIANT* element) override;
+    HRESULT STDMETHODCALLTYPE put_Element(LONG index, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE putref_Element(LONG index, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE get_Prototype(VARIANT* prototype) override;
+    HRESULT STDMETHODCALLTYPE put_Prototype(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE putref_Prototype(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE InsertElement(LONG index, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE RemoveElement(LONG index) override;
 
     // IDataValue and IDataBytes: serialization (serialization_methods.cpp).
-    HRESULT get_Format(LONG* format) override;
-    HRESULT put_Format(LONG format) override;
-    HRESULT WriteToBuffer(BYTE* buffer, ULONG* size) override;
-    HRESULT ReadFromBuffer(const BYTE* buffer, ULONG* size) override;
-    HRESULT PushToLua(lua_State* L) override;
-    HRESULT ReadFromLua(lua_State* L, LONG index) override;
-    HRESULT Save(SAFEARRAY** bytes) override;
-    HRESULT Load(const BYTE* bytes, ULONG size, ULONG* consumed) override;
-    HRESULT LoadArray(SAFEARRAY* bytes, ULONG* consumed) override;
+    HRESULT STDMETHODCALLTYPE get_Format(LONG* format) override;
+    HRESULT STDMETHODCALLTYPE put_Format(LONG format) override;
+    HRESULT STDMETHODCALLTYPE WriteToBuffer(BYTE* buffer, ULONG* size) override;
+    HRESULT STDMETHODCALLTYPE ReadFromBuffer(const BYTE* buffer, ULONG* size) override;
+    HRESULT STDMETHODCALLTYPE PushToLua(lua_State* L) override;
+    HRESULT STDMETHODCALLTYPE ReadFromLua(lua_State* L, LONG index) override;
+    HRESULT STDMETHODCALLTYPE Save(SAFEARRAY** bytes) override;
+    HRESULT STDMETHODCALLTYPE Load(const BYTE* bytes, ULONG size, ULONG* consumed) override;
+    HRESULT STDMETHODCALLTYPE LoadArray(SAFEARRAY* bytes, ULONG* consumed) override;
 
 private:
     // Shared steps between variants and nodes (variant_conversion.cpp).

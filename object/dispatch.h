@@ -3,6 +3,10 @@
 // GetIDsOfNames and Invoke. Invoke converts the arguments to the parameter
 // types and calls the method through the interface's own method table, so a
 // late-bound call runs exactly the code of an early-bound one.
+//
+// On Windows the platform's type-library machinery does the same from the
+// module's embedded type library, object/zk_data.idl; a test holds the
+// table and the library to the same names, DISPIDs and invoke kinds.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +45,59 @@ struct DispatchEntry {
     UINT argumentCount() const { return paramCount - (hasResult() ? 1 : 0); }
 };
 
+#ifdef _WIN32
+
+// On Windows the module's own type library serves late binding: one
+// ITypeInfo per interface, loaded from the module's file on first use and
+// kept until the module is unloaded (type_library.cpp). Borrowed pointers.
+HRESULT DispatchTypeInfo(const IDataValue*, ITypeInfo** info) noexcept;
+HRESULT DispatchTypeInfo(const IDataBytes*, ITypeInfo** info) noexcept;
+// Whether the library marks the method restricted: it takes raw pointers and
+// is for early binding only. Valid once DispatchTypeInfo has succeeded.
+bool DispatchRestricted(const IDataValue*, DISPID id) noexcept;
+bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept;
+// At module unload.
+void ReleaseTypeInformation() noexcept;
+
+// The IDispatch part of one dual interface, answered by its type information
+// (the platform's standard dispatch through the interface's method table).
+template <class Iface>
+class DispatchImpl : public Iface {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo) return E_POINTER;
+        *pctinfo = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override {
+        if (!ppTInfo) return E_POINTER;
+        *ppTInfo = nullptr;
+        if (iTInfo != 0) return DISP_E_BADINDEX;
+        HRESULT hr = DispatchTypeInfo(self(), ppTInfo);
+        if (SUCCEEDED(hr)) (*ppTInfo)->AddRef();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* info;
+        HRESULT hr = DispatchTypeInfo(self(), &info);
+        return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excepInfo, UINT* argErr) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* info;
+        if (HRESULT hr = DispatchTypeInfo(self(), &info); FAILED(hr)) return hr;
+        if (DispatchRestricted(self(), id)) return DISP_E_MEMBERNOTFOUND;
+        return info->Invoke(self(), id, flags, params, result, excepInfo, argErr);
+    }
+
+private:
+    Iface* self() { return this; }
+};
+
+#else
+
 std::span<const DispatchEntry> DispatchTableFor(const IDataValue*) noexcept;
 std::span<const DispatchEntry> DispatchTableFor(const IDataBytes*) noexcept;
 
@@ -55,18 +112,22 @@ HRESULT DispatchGetTypeInfo(UINT index, ITypeInfo** info);
 template <class Iface>
 class DispatchImpl : public Iface {
 public:
-    HRESULT GetTypeInfoCount(UINT* pctinfo) override { return DispatchGetTypeInfoCount(pctinfo); }
-    HRESULT GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override { return DispatchGetTypeInfo(iTInfo, ppTInfo); }
-    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override { return DispatchGetTypeInfoCount(pctinfo); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override {
+        return DispatchGetTypeInfo(iTInfo, ppTInfo);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         return DispatchGetIDsOfNames(DispatchTableFor(self()), riid, names, count, ids);
     }
-    HRESULT Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* excepInfo, UINT* argErr) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excepInfo, UINT* argErr) override {
         return DispatchInvoke(DispatchTableFor(self()), self(), id, riid, flags, params, result, excepInfo, argErr);
     }
 
 private:
     Iface* self() { return this; }
 };
+
+#endif  // _WIN32
 
 }  // namespace zk

@@ -7,7 +7,7 @@
 #include "object/container_edit.h"
 #include "object/data_object.h"
 #include "zk_data/text/gbk.h"
-#include "zk_data/text/text_convert.h"
+#include "object/ole_text.h"
 
 namespace zk {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 bool KeyBytes(BSTR key, ByteString& bytes) {
     UINT length = SysStringLen(key);
     if (length == 0) return false;
-    WideToGbk(key, length, bytes);
+    WideToGbk(Utf16(key), length, bytes);
     return true;
 }
 
@@ -30,7 +30,7 @@ HRESULT KeyString(const DataNode& node, LONG index, BSTR* out) {
     std::u16string wide;
     GbkToWide(bytes.data(), bytes.size(), wide);
     if (wide.empty()) return E_FAIL;
-    *out = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    *out = AllocBstr(wide);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 

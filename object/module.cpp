@@ -40,7 +40,7 @@ LONG ModuleLockCount() noexcept { return moduleLocks.load(); }
 
 }  // namespace zk
 
-extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (rclsid != CLSID_DataObject) return CLASS_E_CLASSNOTAVAILABLE;
@@ -49,10 +49,11 @@ extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     return factory->QueryInterface(riid, ppv);
 }
 
-extern "C" HRESULT DllCanUnloadNow(void) { return zk::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow(void) { return zk::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 // The module writes no registration: hosts load it and call
-// DllGetClassObject, or register it by their own means.
-extern "C" HRESULT DllRegisterServer(void) { return E_NOTIMPL; }
+// DllGetClassObject, or register it by their own means (on Windows, the
+// shipped zk_data.reg).
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer(void) { return E_NOTIMPL; }
 
-extern "C" HRESULT DllUnregisterServer(void) { return E_NOTIMPL; }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer(void) { return E_NOTIMPL; }

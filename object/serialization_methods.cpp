@@ -23,6 +23,16 @@ HRESULT Published(uint32_t code) {
     return code == err::Ok ? S_OK : E_FAIL;
 }
 
+// The codecs count sizes in uint32_t; the interface's ULONG is unsigned long
+// on Windows, so a size crosses through a copy.
+template <class Call>
+uint32_t WithSize(ULONG& size, Call call) {
+    uint32_t n = size;
+    uint32_t code = call(n);
+    size = n;
+    return code;
+}
+
 }  // namespace
 
 HRESULT DataObject::get_Format(LONG* format) {
@@ -38,12 +48,14 @@ HRESULT DataObject::put_Format(LONG format) {
 HRESULT DataObject::WriteToBuffer(BYTE* buffer, ULONG* size) {
     // A null buffer is the size query when it claims no room.
     if (!size || (!buffer && *size)) return Refuse();
-    return ExceptionToHresult([&] { return Published(writeToBuffer(*node_, buffer, *size)); });
+    return ExceptionToHresult(
+        [&] { return Published(WithSize(*size, [&](uint32_t& n) { return writeToBuffer(*node_, buffer, n); })); });
 }
 
 HRESULT DataObject::ReadFromBuffer(const BYTE* buffer, ULONG* size) {
     if (!size || (!buffer && *size)) return Refuse();
-    return ExceptionToHresult([&] { return Published(readFromBuffer(*node_, buffer, *size)); });
+    return ExceptionToHresult(
+        [&] { return Published(WithSize(*size, [&](uint32_t& n) { return readFromBuffer(*node_, buffer, n); })); });
 }
 
 // This module links no Lua, so that hosts without Lua can load it: the Lua
@@ -85,7 +97,7 @@ HRESULT DataObject::Load(const BYTE* bytes, ULONG size, ULONG* consumed) {
     if (!consumed || !bytes || size == 0) return Refuse();
     return ExceptionToHresult([&] {
         *consumed = size;
-        uint32_t code = readFromBuffer(*node_, bytes, *consumed);
+        uint32_t code = WithSize(*consumed, [&](uint32_t& n) { return readFromBuffer(*node_, bytes, n); });
         return code == err::Ok ? S_OK : Published(code);
     });
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "object/data_object.h"
-#include "zk_data/text/text_convert.h"
+#include "object/ole_text.h"
 
 namespace zk {
 namespace {
@@ -92,7 +92,7 @@ HRESULT DataObject::GetString(BSTR* value) {
     return ExceptionToHresult([&] {
         std::u16string wide;
         Utf8ToWide(node_->str().data(), node_->str().size(), wide);
-        *value = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        *value = AllocBstr(wide);
         return *value ? S_OK : E_OUTOFMEMORY;
     });
 }
@@ -100,7 +100,7 @@ HRESULT DataObject::GetString(BSTR* value) {
 HRESULT DataObject::SetString(BSTR value) {
     return ExceptionToHresult([&] {
         ByteString utf8;
-        WideToUtf8(value, WideLength(value), utf8);
+        WideToUtf8(Utf16(value), OleLength(value), utf8);
         node_->setStr(utf8.view(), ValueKind::Text);
         return S_OK;
     });
@@ -114,7 +114,7 @@ HRESULT DataObject::StringEqual(LPCOLESTR value) {
     if (!node_->isStr()) return S_FALSE;
     return ExceptionToHresult([&] {
         ByteString utf8;
-        WideToUtf8(value, WideLength(value), utf8);
+        WideToUtf8(Utf16(value), OleLength(value), utf8);
         return node_->str() == utf8 ? S_OK : S_FALSE;
     });
 }

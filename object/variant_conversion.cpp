@@ -5,7 +5,7 @@
 #include <string>
 
 #include "object/data_object.h"
-#include "zk_data/text/text_convert.h"
+#include "object/ole_text.h"
 
 namespace zk {
 namespace {
@@ -102,7 +102,7 @@ HRESULT TextToVariant(const ByteString& utf8, VARIANT* out) {
     std::u16string wide;
     Utf8ToWide(utf8.data(), utf8.size(), wide);
     // Allocated as a zero-terminated string: the text ends at its first zero.
-    BSTR text = SysAllocString(wide.c_str());
+    BSTR text = AllocBstr(std::u16string_view(wide.c_str()));
     if (!text) return E_OUTOFMEMORY;
     out->vt = VT_BSTR;
     out->bstrVal = text;
@@ -159,7 +159,7 @@ HRESULT DataObject::FromVariant(DataNode& target, const VARIANT& value) {
     }
     if (value.vt == VT_BSTR) {
         ByteString utf8;
-        WideToUtf8(value.bstrVal, WideLength(value.bstrVal), utf8);
+        WideToUtf8(Utf16(value.bstrVal), OleLength(value.bstrVal), utf8);
         target.setStr(utf8.view(), ValueKind::Text);
         return S_OK;
     }
@@ -210,7 +210,7 @@ bool DataObject::EqualsVariant(const VARIANT& value) const {
     if (value.vt == VT_BSTR) {
         // The whole stored length counts here, embedded zero units included.
         ByteString utf8;
-        WideToUtf8(value.bstrVal, SysStringLen(value.bstrVal), utf8);
+        WideToUtf8(Utf16(value.bstrVal), SysStringLen(value.bstrVal), utf8);
         return node.isStr() && node.str() == utf8;
     }
     if (value.vt == (VT_ARRAY | VT_UI1)) return node.isStr() && node.str().view() == ArrayBytes(value.parray);

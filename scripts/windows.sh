@@ -186,18 +186,24 @@ test_zkdata() {
   say "the Lua module in lua.exe"
   LUA_CPATH="$(winepath -w "$cache/x86_64/lua")\\?.dll" \
     "$WINELOADER" "$cache/deps/x86_64/bin/lua.exe" "$root/tests/lua/module_test.lua" | tr -d '\r' || failed=1
-  say "what the programs need beside them"
+  say "what the programs need beside them, and what the COM module exports"
   local arch program
   for arch in "${archs[@]}"; do
-    for program in "$cache/$arch/zkdata.exe" "$cache/$arch/lua/zk_data.dll"; do
-      # shellcheck disable=SC2016
+    for program in "$cache/$arch/zkdata.exe" "$cache/$arch/lua/zk_data.dll" "$cache/$arch/zk_data.dll"; do
       if "$arch-w64-mingw32-objdump" -p "$program" | awk '/DLL Name:/ {print $3}' |
-           grep -viqE '^(kernel32|msvcrt|lua54)\.dll$'; then
+           grep -viqE '^(kernel32|msvcrt|lua54|oleaut32|ole32)\.dll$'; then
         echo "windows: $program needs more than the system and Lua:" >&2
         "$arch-w64-mingw32-objdump" -p "$program" | grep "DLL Name" >&2
         failed=1
       fi
     done
+    local exports
+    exports=$("$arch-w64-mingw32-objdump" -p "$cache/$arch/zk_data.dll" |
+              sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[/ && NR > 1 {print $NF}' | sort | xargs)
+    if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer" ]; then
+      echo "windows: $arch zk_data.dll exports: $exports" >&2
+      failed=1
+    fi
   done
   ((failed == 0)) || { say "FAILED"; exit 1; }
   say "passed"

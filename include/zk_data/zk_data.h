@@ -1,11 +1,13 @@
-// zk_data: the host's view of the module libzk_data.so.
+// zk_data: the host's view of the module, libzk_data.so on Linux and
+// zk_data.dll on Windows.
 //
 // The module is an in-process COM-style server. A host loads it, asks
 // DllGetClassObject for the class factory of DataObject and creates objects;
 // each object wraps one node of a value tree and exposes it through two dual
 // interfaces, IDataValue and IDataBytes. Everything a host allocates or frees
 // across the interface (BSTR, SAFEARRAY, VARIANT) goes through the platform
-// functions that the module exports (platform/oleauto.h).
+// functions: on Linux the module exports them (platform/oleauto.h), on
+// Windows they are oleaut32's.
 //
 // docs/object-interface.md describes every method, the late-bound
 // conventions and who owns what.
@@ -83,74 +85,75 @@ enum DataBytesDispId : DISPID {
 // Child nodes come back as new objects that share the child (live views);
 // storing an object copies its tree.
 struct IDataValue : IDispatch {
-    virtual HRESULT get_Value(VARIANT* value) = 0;
-    virtual HRESULT put_Value(VARIANT value) = 0;
-    virtual HRESULT putref_Value(VARIANT value) = 0;
-    virtual HRESULT get_Type(LONG* type) = 0;
-    virtual HRESULT put_Type(LONG type) = 0;
-    virtual HRESULT get_Count(LONG* count) = 0;
-    virtual HRESULT IsEqual(VARIANT value, VARIANT_BOOL* equal) = 0;
-    virtual HRESULT Clear() = 0;
-    virtual HRESULT get_Item(BSTR key, VARIANT* item) = 0;
-    virtual HRESULT put_Item(BSTR key, VARIANT value) = 0;
-    virtual HRESULT putref_Item(BSTR key, VARIANT value) = 0;
-    virtual HRESULT InsertItem(LONG position, BSTR key, VARIANT value) = 0;
-    virtual HRESULT RemoveItem(BSTR key) = 0;
-    virtual HRESULT KeyAt(LONG index, BSTR* key) = 0;
-    virtual HRESULT ItemAt(LONG index, BSTR* key, VARIANT* item) = 0;
-    virtual HRESULT HasItem(BSTR key, VARIANT_BOOL* has) = 0;
-    virtual HRESULT get_Element(LONG index, VARIANT* element) = 0;
-    virtual HRESULT put_Element(LONG index, VARIANT value) = 0;
-    virtual HRESULT putref_Element(LONG index, VARIANT value) = 0;
-    virtual HRESULT get_Prototype(VARIANT* prototype) = 0;
-    virtual HRESULT put_Prototype(VARIANT value) = 0;
-    virtual HRESULT putref_Prototype(VARIANT value) = 0;
-    virtual HRESULT InsertElement(LONG index, VARIANT value) = 0;
-    virtual HRESULT RemoveElement(LONG index) = 0;
-    virtual HRESULT get_Format(LONG* format) = 0;
-    virtual HRESULT put_Format(LONG format) = 0;
-    virtual HRESULT GetOption(ULONG mask, VARIANT_BOOL* on) = 0;
-    virtual HRESULT SetOption(ULONG mask, VARIANT_BOOL on) = 0;
-    virtual HRESULT GetInt64(LONGLONG* value) = 0;
-    virtual HRESULT SetInt64(LONGLONG value) = 0;
-    virtual HRESULT GetBytes(const BYTE** bytes, LONG* length) = 0;
-    virtual HRESULT SetBytes(const BYTE* bytes, LONG length) = 0;
-    virtual HRESULT GetString(BSTR* value) = 0;
-    virtual HRESULT SetString(BSTR value) = 0;
-    virtual HRESULT BytesEqual(const BYTE* bytes, LONG length) = 0;
-    virtual HRESULT StringEqual(LPCOLESTR value) = 0;
-    virtual HRESULT GetItemA(const char* key, VARIANT* item) = 0;
-    virtual HRESULT PutItemA(const char* key, VARIANT value) = 0;
-    virtual HRESULT HasItemA(const char* key) = 0;
-    virtual HRESULT WriteToBuffer(BYTE* buffer, ULONG* size) = 0;
-    virtual HRESULT ReadFromBuffer(const BYTE* buffer, ULONG* size) = 0;
-    virtual HRESULT SetStringA(const char* value) = 0;
-    virtual HRESULT get_Kind(LONG* kind) = 0;
-    virtual HRESULT put_Kind(LONG kind) = 0;
-    virtual HRESULT PushToLua(lua_State* L) = 0;
-    virtual HRESULT ReadFromLua(lua_State* L, LONG index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Value(VARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Value(VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE putref_Value(VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Type(LONG* type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Type(LONG type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IsEqual(VARIANT value, VARIANT_BOOL* equal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clear() = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(BSTR key, VARIANT* item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Item(BSTR key, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE putref_Item(BSTR key, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InsertItem(LONG position, BSTR key, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveItem(BSTR key) = 0;
+    virtual HRESULT STDMETHODCALLTYPE KeyAt(LONG index, BSTR* key) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ItemAt(LONG index, BSTR* key, VARIANT* item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE HasItem(BSTR key, VARIANT_BOOL* has) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Element(LONG index, VARIANT* element) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Element(LONG index, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE putref_Element(LONG index, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Prototype(VARIANT* prototype) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Prototype(VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE putref_Prototype(VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InsertElement(LONG index, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveElement(LONG index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Format(LONG* format) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Format(LONG format) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOption(ULONG mask, VARIANT_BOOL* on) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOption(ULONG mask, VARIANT_BOOL on) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetInt64(LONGLONG* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetInt64(LONGLONG value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBytes(const BYTE** bytes, LONG* length) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetBytes(const BYTE* bytes, LONG length) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetString(BSTR* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetString(BSTR value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BytesEqual(const BYTE* bytes, LONG length) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StringEqual(LPCOLESTR value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetItemA(const char* key, VARIANT* item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE PutItemA(const char* key, VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE HasItemA(const char* key) = 0;
+    virtual HRESULT STDMETHODCALLTYPE WriteToBuffer(BYTE* buffer, ULONG* size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ReadFromBuffer(const BYTE* buffer, ULONG* size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetStringA(const char* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Kind(LONG* kind) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Kind(LONG kind) = 0;
+    virtual HRESULT STDMETHODCALLTYPE PushToLua(lua_State* L) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ReadFromLua(lua_State* L, LONG index) = 0;
 };
 
 // The node as host byte arrays.
 struct IDataBytes : IDispatch {
-    virtual HRESULT Save(SAFEARRAY** bytes) = 0;
-    virtual HRESULT Load(const BYTE* bytes, ULONG size, ULONG* consumed) = 0;
-    virtual HRESULT LoadArray(SAFEARRAY* bytes, ULONG* consumed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Save(SAFEARRAY** bytes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Load(const BYTE* bytes, ULONG size, ULONG* consumed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LoadArray(SAFEARRAY* bytes, ULONG* consumed) = 0;
 };
 
 // ---- module exports ----
 
 extern "C" {
-HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-HRESULT DllCanUnloadNow(void);
-HRESULT DllRegisterServer(void);
-HRESULT DllUnregisterServer(void);
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+HRESULT STDAPICALLTYPE DllCanUnloadNow(void);
+HRESULT STDAPICALLTYPE DllRegisterServer(void);
+HRESULT STDAPICALLTYPE DllUnregisterServer(void);
 }
 
-// Types of the exports, for hosts that resolve them with dlsym.
-using PFN_DllGetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
-using PFN_DllCanUnloadNow = HRESULT (*)();
-using PFN_DllRegisterServer = HRESULT (*)();
+// Types of the exports, for hosts that resolve them with dlsym (GetProcAddress).
+using PFN_DllGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using PFN_DllCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using PFN_DllRegisterServer = HRESULT(STDAPICALLTYPE*)();
+#ifndef _WIN32
 using PFN_SysAllocString = BSTR (*)(const OLECHAR*);
 using PFN_SysAllocStringLen = BSTR (*)(const OLECHAR*, UINT);
 using PFN_SysStringLen = UINT (*)(BSTR);
@@ -165,3 +168,4 @@ using PFN_VariantInit = void (*)(VARIANTARG*);
 using PFN_VariantClear = HRESULT (*)(VARIANTARG*);
 using PFN_SetLastError = void (*)(DWORD);
 using PFN_GetLastError = DWORD (*)();
+#endif

@@ -561,12 +561,12 @@ TEST(FactorySweep, CreateInstance) {
 // An outer object that only lends its identity; the aggregate is reached
 // through the non-delegating unknown the factory hands out.
 struct Outer final : IUnknown {
-    HRESULT QueryInterface(REFIID, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
 TEST(FactorySweep, CreateAggregated) {

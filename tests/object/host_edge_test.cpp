@@ -15,13 +15,13 @@ LONG Get(IDataValue* v, HRESULT (IDataValue::*getter)(LONG*)) {
 // Claims IDataValue but is another implementation.
 struct Impostor : IUnknown {
     ULONG refs = 1;
-    HRESULT QueryInterface(REFIID, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
         *ppv = this;
         ++refs;
         return S_OK;
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
 TEST(HostEdges, ChildrenAreViewsThatOutliveRemoval) {

@@ -19,12 +19,12 @@ uint32_t BytePrefix(BSTR s) {
 // Counts references so tests can see what VariantClear and SafeArrayDestroy release.
 struct CountingUnknown : IUnknown {
     ULONG refs = 1;
-    HRESULT QueryInterface(REFIID, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
 TEST(Layout, StructuresHaveThePlatformOffsets) {

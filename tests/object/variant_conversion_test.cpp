@@ -8,13 +8,13 @@ namespace {
 // Claims to be an IDataValue but is not one of ours.
 struct Foreign : IUnknown {
     ULONG refs = 1;
-    HRESULT QueryInterface(REFIID, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
         *ppv = this;
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
 struct IntCase {

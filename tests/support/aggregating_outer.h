@@ -12,7 +12,7 @@ struct Outer : IUnknown {
     ULONG refs = 1;
     IUnknown* inner = nullptr;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown) {
             *ppv = static_cast<IUnknown*>(this);
             AddRef();
@@ -20,10 +20,10 @@ struct Outer : IUnknown {
         }
         return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     // The last reference releases the inner object, cleared first so that
     // the outer never holds a pointer to a freed object.
-    ULONG Release() override {
+    ULONG STDMETHODCALLTYPE Release() override {
         if (--refs == 0 && inner) {
             IUnknown* last = inner;
             inner = nullptr;

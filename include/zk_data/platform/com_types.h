@@ -4,14 +4,19 @@
 // these structures directly, so every layout below is checked.
 //
 // All types are plain C structs: no constructors, no destructors, trivially
-// copyable. Included by hosts (through zk_data.h), hence sibling includes.
+// copyable. Included by hosts (through zk_data.h). On Windows they are the
+// platform's own, from <ole2.h>, and this header adds nothing.
 #pragma once
+
+#include "zk_data/platform/win_types.h"
+
+#ifdef _WIN32
+#include <ole2.h>
+#else
 
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
-
-#include "zk_data/platform/win_types.h"
 
 // ---- identities ----
 
@@ -303,3 +308,5 @@ inline constexpr WORD DISPATCH_PROPERTYPUTREF = 0x8;
 inline constexpr DISPID DISPID_VALUE = 0;
 inline constexpr DISPID DISPID_UNKNOWN = -1;
 inline constexpr DISPID DISPID_PROPERTYPUT = -3;
+
+#endif  // _WIN32

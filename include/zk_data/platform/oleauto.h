@@ -6,6 +6,8 @@
 
 #include "zk_data/platform/com_types.h"
 
+#ifndef _WIN32  // on Windows, oleaut32 and kernel32 are the platform's
+
 extern "C" {
 
 // A copy of the zero-terminated text; null for a null source.
@@ -42,3 +44,5 @@ HRESULT VariantClear(VARIANTARG* pvarg);
 void SetLastError(DWORD dwErrCode);
 DWORD GetLastError(void);
 }
+
+#endif  // _WIN32

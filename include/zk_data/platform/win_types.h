@@ -1,7 +1,12 @@
 // The Windows base types the library's binary interface is written in, with
 // the platform's widths on every architecture (LONG and ULONG stay 32-bit on
-// LP64 systems, where C's long does not).
+// LP64 systems, where C's long does not). On Windows they are the platform's
+// own, from <windows.h>.
 #pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 
 #include <cstdint>
 
@@ -35,3 +40,10 @@ static_assert(sizeof(WORD) == 2 && sizeof(LONGLONG) == 8);
 #ifndef FALSE
 #define FALSE 0
 #endif
+
+// The calling conventions of interface methods and of the module's exports:
+// __stdcall on 32-bit Windows, the one convention everywhere else.
+#define STDMETHODCALLTYPE
+#define STDAPICALLTYPE
+
+#endif  // _WIN32

@@ -1,0 +1,114 @@
+// Windows: the type information behind IDispatch, read from the type library
+// embedded in the module's own file (object/zk_data.idl, resource 1). Nothing
+// is looked up in the registry, so objects work late-bound without any
+// registration.
+//
+// One holder per interface loads its ITypeInfo on first use, under a lock,
+// and keeps it until the module is unloaded. Methods the library marks
+// restricted take raw pointers; Invoke refuses them (the holder remembers
+// their DISPIDs), as the Linux dispatch table does.
+#include <cstdint>
+#include <mutex>
+
+#include "object/dispatch.h"
+
+namespace zk {
+namespace {
+
+constexpr DWORD kPathUnits = 260;
+
+// The file of the module this code is linked into: zk_data.dll, or a program
+// that links the object layer itself.
+HRESULT ModuleFileName(wchar_t (&path)[kPathUnits]) {
+    HMODULE module;
+    static const char anchor = 0;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&anchor), &module))
+        return E_FAIL;
+    DWORD length = GetModuleFileNameW(module, path, kPathUnits);
+    return length == 0 || length >= kPathUnits ? E_FAIL : S_OK;
+}
+
+class TypeInfoHolder {
+public:
+    explicit TypeInfoHolder(const IID& iid) : iid_(iid) {}
+
+    HRESULT get(ITypeInfo** info) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!info_) {
+            if (HRESULT hr = load(); FAILED(hr)) return hr;
+        }
+        *info = info_;
+        return S_OK;
+    }
+
+    // DISPIDs 0 to 63 marked restricted in the library.
+    bool restricted(DISPID id) const { return id >= 0 && id < 64 && (restricted_ >> id & 1); }
+
+    void release() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (info_) info_->Release();
+        info_ = nullptr;
+    }
+
+private:
+    HRESULT load() {
+        wchar_t path[kPathUnits];
+        if (HRESULT hr = ModuleFileName(path); FAILED(hr)) return hr;
+        ITypeLib* library;
+        if (HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &library); FAILED(hr)) return hr;
+        ITypeInfo* info;
+        HRESULT hr = library->GetTypeInfoOfGuid(iid_, &info);
+        library->Release();
+        if (FAILED(hr)) return hr;
+        // The extended form, where the platform offers it.
+        ITypeInfo2* extended;
+        if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&extended)))) {
+            info->Release();
+            info = extended;
+        }
+        restricted_ = RestrictedIds(info);
+        info_ = info;
+        return S_OK;
+    }
+
+    static uint64_t RestrictedIds(ITypeInfo* info) {
+        uint64_t ids = 0;
+        TYPEATTR* attributes;
+        if (FAILED(info->GetTypeAttr(&attributes))) return ids;
+        for (UINT i = 0; i < attributes->cFuncs; ++i) {
+            FUNCDESC* function;
+            if (FAILED(info->GetFuncDesc(i, &function))) continue;
+            if ((function->wFuncFlags & FUNCFLAG_FRESTRICTED) && function->memid >= 0 && function->memid < 64)
+                ids |= uint64_t{1} << function->memid;
+            info->ReleaseFuncDesc(function);
+        }
+        info->ReleaseTypeAttr(attributes);
+        return ids;
+    }
+
+    const IID& iid_;
+    std::mutex mutex_;
+    ITypeInfo* info_ = nullptr;
+    uint64_t restricted_ = 0;
+};
+
+TypeInfoHolder dataValueInfo(IID_IDataValue);
+TypeInfoHolder dataBytesInfo(IID_IDataBytes);
+
+}  // namespace
+
+HRESULT DispatchTypeInfo(const IDataValue*, ITypeInfo** info) noexcept { return dataValueInfo.get(info); }
+
+HRESULT DispatchTypeInfo(const IDataBytes*, ITypeInfo** info) noexcept { return dataBytesInfo.get(info); }
+
+bool DispatchRestricted(const IDataValue*, DISPID id) noexcept { return dataValueInfo.restricted(id); }
+
+bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept { return dataBytesInfo.restricted(id); }
+
+void ReleaseTypeInformation() noexcept {
+    dataValueInfo.release();
+    dataBytesInfo.release();
+}
+
+}  // namespace zk
