@@ -134,3 +134,8 @@ if(ZK_TSAN)
   set_tests_properties(tsan.threads tsan.node_pool PROPERTIES
     LABELS tsan ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1 exitcode=66")
 endif()
+
+# --- Windows only: real COM clients under Wine (tests/windows/windows.cmake).
+if(WIN32)
+  include(${ZK_TESTS}/windows/windows.cmake)
+endif()

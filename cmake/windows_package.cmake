@@ -1,0 +1,1 @@
+# The zip of the Windows build (CPack): to be written.

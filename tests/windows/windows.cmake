@@ -1,0 +1,1 @@
+# Windows only: the COM clients under Wine. To be written.
