@@ -50,6 +50,8 @@ if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(ZK_STDCALL_0 "@0")
     set(ZK_STDCALL_12 "@12")
+    # A name that matches only by guessing its decoration is an error.
+    target_link_options(zk_data PRIVATE -Wl,--disable-stdcall-fixup)
   endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/zk_data.def.in ${CMAKE_CURRENT_BINARY_DIR}/zk_data.def @ONLY)
   target_sources(zk_data PRIVATE ${CMAKE_CURRENT_LIST_DIR}/dll_main.cpp ${CMAKE_CURRENT_BINARY_DIR}/zk_data.def)
