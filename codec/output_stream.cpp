@@ -4,14 +4,53 @@
 #include <new>
 
 namespace zk {
+namespace {
 
-OutputStream::~OutputStream() { std::free(data_); }
+// The block of the last stream that ended on this thread, kept for the next
+// one: a host that writes the same kind of document again and again would
+// otherwise grow every output from 256 bytes through fresh pages, which costs
+// more than writing it. One block per thread, and none above kMaxSpare, so a
+// thread holds at most that much between writes.
+constexpr size_t kMaxSpare = size_t{64} << 20;
+
+struct SpareBlock {
+    char* data = nullptr;
+    size_t capacity = 0;
+    ~SpareBlock() { std::free(data); }
+};
+
+thread_local SpareBlock spare;
+
+}  // namespace
+
+void ReleaseSpareOutput() noexcept {
+    std::free(spare.data);
+    spare.data = nullptr;
+    spare.capacity = 0;
+}
+
+OutputStream::~OutputStream() {
+    if (data_ && capacity_ <= kMaxSpare && capacity_ > spare.capacity) {
+        std::free(spare.data);
+        spare.data = data_;
+        spare.capacity = capacity_;
+    } else {
+        std::free(data_);
+    }
+}
 
 // Past kMaxSize the stream fails (the caller cannot take the size); running
 // out of memory throws, as every other allocation does, so that callers can
 // tell the two apart.
 bool OutputStream::grow(size_t needed) {
     if (needed > kMaxSize) return false;
+    if (!data_ && spare.data) {
+        data_ = spare.data;
+        capacity_ = spare.capacity;
+        spare.data = nullptr;
+        spare.capacity = 0;
+        if (capacity_ >= needed) return true;
+    }
     size_t cap = capacity_ < 256 ? 256 : capacity_ * 2;
     if (cap < needed) cap = needed;
     if (cap > kMaxSize) cap = kMaxSize;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "zk_data/codec/input_stream.h"
 #include "zk_data/codec/output_stream.h"
@@ -66,6 +67,44 @@ TEST(OutputStream, FailedStreamIgnoresAppends) {
     out.fill(' ', 10);
     EXPECT_TRUE(out.failed());
     EXPECT_EQ(out.view(), "ok");
+}
+
+// A stream that ends leaves its memory to the next one on the thread; the
+// next stream must still start empty, and streams alive at the same time
+// must never share it.
+TEST(OutputStream, ReusedMemoryStartsEmpty) {
+    const char* kept = nullptr;
+    {
+        OutputStream first;
+        first.fill('x', 100000);
+        kept = first.data();
+    }
+    OutputStream second;
+    EXPECT_EQ(second.size(), 0u);
+    second.write("ab", 2);
+    EXPECT_EQ(second.view(), "ab");
+    EXPECT_EQ(second.data(), kept) << "the ended stream's block is reused";
+    OutputStream third;  // while second holds the block
+    third.write("cd", 2);
+    EXPECT_NE(third.data(), second.data());
+    EXPECT_EQ(second.view(), "ab");
+    EXPECT_EQ(third.view(), "cd");
+}
+
+TEST(OutputStream, ReleasedSpareAndOtherThreads) {
+    { OutputStream big; big.fill('y', 1 << 20); }
+    ReleaseSpareOutput();
+    ReleaseSpareOutput();  // nothing left: harmless
+    OutputStream after;
+    after.write("z", 1);
+    EXPECT_EQ(after.view(), "z");
+    std::string seen;
+    std::thread([&] {
+        OutputStream other;
+        other.fill('q', 3);
+        seen = other.view();
+    }).join();
+    EXPECT_EQ(seen, "qqq");
 }
 
 TEST(InputStream, GetReadsBytesThenHitsTheEnd) {

@@ -18,6 +18,7 @@ namespace zk::bench {
 void RegisterTextCases();    // JSON, typed XML, free-form XML
 void RegisterFormatCases();  // bencode, binary records, HTTP
 void RegisterTreeCases();    // build, copy, compare, destroy; Int lists
+void RegisterHostCases();    // writeToBuffer and readFromBuffer, as hosts call them
 
 benchmark::internal::Benchmark* Register(const std::string& op, const char* lib, const std::string& size,
                                          std::function<void(benchmark::State&)> fn);

@@ -17,7 +17,8 @@ if(ZK_BUILD_BENCH AND TARGET benchmark::benchmark)
       ${ZK_PEERS_DIR}/format_corpora.cpp
       ${ZK_PEERS_DIR}/text_cases.cpp
       ${ZK_PEERS_DIR}/format_cases.cpp
-      ${ZK_PEERS_DIR}/tree_cases.cpp)
+      ${ZK_PEERS_DIR}/tree_cases.cpp
+      ${ZK_PEERS_DIR}/host_cases.cpp)
     target_include_directories(zk_peers_bench SYSTEM PRIVATE
       ${ZK_RAPIDJSON_INCLUDE} ${ZK_NLOHMANN_INCLUDE} ${ZK_PUGIXML_INCLUDE})
     target_link_libraries(zk_peers_bench PRIVATE zk_core ${ZK_PUGIXML_LIB} benchmark::benchmark)

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     zk::bench::RegisterTextCases();
     zk::bench::RegisterFormatCases();
     zk::bench::RegisterTreeCases();
+    zk::bench::RegisterHostCases();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

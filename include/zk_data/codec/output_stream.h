@@ -5,6 +5,10 @@
 // failed, later appends are ignored, and the writer reports the failure when
 // it next looks at the state. Running out of memory throws std::bad_alloc,
 // like every other allocation of the library.
+//
+// A stream that ends hands its memory to the next stream on the same thread,
+// so repeated writes reuse warm memory. Each thread keeps at most one such
+// block, of at most 64 MiB, until it ends.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +19,10 @@
 #include "zk_data/value/decimal.h"
 
 namespace zk {
+
+// Frees the block this thread keeps for its next output stream, for a host
+// that wants the memory back now rather than when the thread ends.
+void ReleaseSpareOutput() noexcept;
 
 class OutputStream {
 public:
