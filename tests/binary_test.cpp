@@ -2,11 +2,6 @@
 // record can be wrong, template reuse, and the depth bound.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-#include <sys/mman.h>
-
-#include <cstring>
-#include <functional>
 #include <string>
 
 #include "codec/binary.h"
@@ -458,45 +453,13 @@ TEST(BinaryDepth, RefusedWriteKeepsExactBodyLengths) {
     EXPECT_EQ(Write(deeper).bytes.substr(0, 8), U32(EncodedSize(deeper) - 4) + U32(EncodedSize(deeper) - 8));
 }
 
-// Runs job on a thread whose stack is painted beforehand; returns the bytes
-// of it that the job touched.
-constexpr unsigned char kPaint = 0xA5;
-void* RunJob(void* job) {
-    (*static_cast<std::function<void()>*>(job))();
-    return nullptr;
-}
-// Uninstrumented: the sanitizer's marks on frames that have returned do not
-// make reading the painted memory a fault.
-__attribute__((no_sanitize_address)) size_t Untouched(const unsigned char* low, size_t size) {
-    size_t n = 0;
-    while (n < size && low[n] == kPaint) ++n;
-    return n;
-}
-size_t StackUsed(size_t size, std::function<void()> job) {
-    void* stack = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (stack == MAP_FAILED) return SIZE_MAX;
-    std::memset(stack, kPaint, size);
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstack(&attr, stack, size);
-    pthread_t thread;
-    size_t used = SIZE_MAX;
-    if (pthread_create(&thread, &attr, RunJob, &job) == 0) {
-        pthread_join(thread, nullptr);
-        used = size - Untouched(static_cast<const unsigned char*>(stack), size);
-    }
-    pthread_attr_destroy(&attr);
-    munmap(stack, size);
-    return used;
-}
-
 TEST(BinaryDepth, ThousandLevelsFitWellInsideOneMebibyteOfStack) {
     DataNode trees[3];
     BuildChain(trees[0], kMaxDepth, NodeType::Map);
     BuildChain(trees[1], kMaxDepth, NodeType::Map, OptionFlags::MapUnframed);
     BuildChain(trees[2], kMaxDepth, NodeType::List);
     uint32_t failures = 0;
-    size_t used = StackUsed(1 << 20, [&] {
+    size_t used = test_support::StackUsed(1 << 20, [&] {
         for (DataNode& tree : trees) {
             OutputStream out;
             failures += WriteBinary(out, tree) != err::Ok;

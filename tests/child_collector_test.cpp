@@ -50,7 +50,7 @@ TEST(ChildCollector, GuessedSizesAreFittedWhenWrong) {
         mark = children.open(map.asMap(), 4);
         std::string keys[40];
         for (uint32_t i = 0; i < n; ++i) {
-            keys[i] = "k" + std::to_string(i);
+            keys[i] = std::string("k").append(std::to_string(i));
             children.add(keys[i]).setInt(i, ValueKind::Int64);
         }
         children.close(mark, map.map(), 4);

@@ -215,11 +215,11 @@ TEST_P(ReadDepth, OneLevelMoreIsNotRead) {
             // opening (a binary map states its length first): the reader
             // stops at the bound.
             constexpr uint32_t kFar = 100000;
-            std::string far = c.bytes(kFar);
+            std::string deeper = c.bytes(kFar);
             DataNode deep = Chain(c, kFar, false, 0);
-            EXPECT_EQ(c.io().Read(far, deep), c.readCode);
+            EXPECT_EQ(c.io().Read(deeper, deep), c.readCode);
             if (c.format != FormatId::Binary) {
-                EXPECT_EQ(c.io().Read(far.substr(0, kFar), deep), c.readCode);
+                EXPECT_EQ(c.io().Read(deeper.substr(0, kFar), deep), c.readCode);
             }
         },
         GetParam());

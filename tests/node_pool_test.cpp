@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/known_fault.h"
 #include "zk_data/value/data_node.h"
 
 namespace zk {
@@ -25,6 +26,10 @@ std::vector<void*> AllocateSlots(size_t n) {
 void FreeSlots(const std::vector<void*>& slots) {
     for (void* p : slots) NodePool::deallocate(p);
 }
+
+// mingw-w64's emulated thread-local storage frees a thread's cache before the
+// destructor that hands it back runs, which then sees an empty cache.
+constexpr const char* kRetiredCacheIsLost = "the slots a thread caches are lost when it ends (value/node_pool.cpp)";
 
 size_t ChunksAfterTrim() {
     NodePool::trim();
@@ -75,6 +80,7 @@ TEST(NodePool, FreedSlotsAreReused) {
 }
 
 TEST(NodePool, SlotsFreedOnAnotherThreadComeBackWhenItEnds) {
+    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     std::vector<void*> slots = AllocateSlots(4 * NodePool::kSlotsPerChunk);
     // The freeing thread keeps some of them in its own magazines until it
@@ -84,6 +90,7 @@ TEST(NodePool, SlotsFreedOnAnotherThreadComeBackWhenItEnds) {
 }
 
 TEST(NodePool, TreeBuiltOnOneThreadDiesOnAnother) {
+    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     auto* root = new DataNode;
     std::thread([&] {
@@ -101,6 +108,7 @@ TEST(NodePool, TreeBuiltOnOneThreadDiesOnAnother) {
 }
 
 TEST(NodePool, ManyThreadsTradeSlots) {
+    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     constexpr int kThreads = 4;
     std::vector<std::vector<void*>> handoff(kThreads);

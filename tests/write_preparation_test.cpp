@@ -135,7 +135,7 @@ TEST(WritePreparation, SortedKeysAreInByteOrderAndKeepEverythingElse) {
     root.mapGet(std::string_view("a\0z", 3)).setStr("zero inside");
     root.mapGet("a").mapGet("y").setStr("nested");
     root.mapGet("a").mapGet("x").setStr("first");
-    for (uint32_t i = 0; i < 20; ++i) root.mapGet("k" + std::to_string(19 - i)).setStr("many");
+    for (uint32_t i = 0; i < 20; ++i) root.mapGet(std::string("k").append(std::to_string(19 - i))).setStr("many");
     root.setFormat(FormatId::Json);
     root.setOption(OptionFlags::BigEndian, true);
     DataNode before(root);

@@ -57,10 +57,11 @@ std::string Scalar(const DataNode& n) {
 void Elements(const DataNode& n, std::string& out);
 
 void Element(std::string_view name, const DataNode* attributes, const DataNode* value, std::string& out) {
-    out += "<" + Bytes(name);
+    out.append("<").append(Bytes(name));
     if (attributes && attributes->isMap())
         for (const MapValue::Entry& a : attributes->map())
-            out += " " + Bytes(a.key.view()) + "=" + std::to_string(Scalar(*a.child).size()) + ":" + Bytes(Scalar(*a.child));
+            out.append(" ").append(Bytes(a.key.view())).append("=").append(std::to_string(Scalar(*a.child).size()))
+                .append(":").append(Bytes(Scalar(*a.child)));
     out += ">";
     if (value && (value->isMap() || value->isList()))
         Elements(*value, out);

@@ -40,15 +40,18 @@ std::string Show(const DataNode& n) {
     std::string s;
     switch (n.type()) {
     case NodeType::Str:
-        return (n.kind() == ValueKind::Text ? "t\"" : n.kind() == ValueKind::Binary ? "b\"" : "u\"") +
-               Bytes(n.str().view()) + "\"";
+        s = n.kind() == ValueKind::Text ? "t\"" : n.kind() == ValueKind::Binary ? "b\"" : "u\"";
+        return s.append(Bytes(n.str().view())).append("\"");
     case NodeType::Int: return std::to_string(n.num());
     case NodeType::List:
-        for (const NodeRef& item : n.list()) s += (s.empty() ? "" : ",") + Show(*item);
-        return "[" + s + "]";
+        s = "[";
+        for (const NodeRef& item : n.list()) s.append(s.size() > 1 ? "," : "").append(Show(*item));
+        return s + "]";
     case NodeType::Map:
-        for (const MapValue::Entry& e : n.map()) s += (s.empty() ? "" : ",") + Bytes(e.key.view()) + ":" + Show(*e.child);
-        return "{" + s + "}";
+        s = "{";
+        for (const MapValue::Entry& e : n.map())
+            s.append(s.size() > 1 ? "," : "").append(Bytes(e.key.view())).append(":").append(Show(*e.child));
+        return s + "}";
     default: return "none";
     }
 }

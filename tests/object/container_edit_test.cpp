@@ -11,7 +11,7 @@ namespace {
 
 std::string Show(const DataNode& n) {
     switch (n.type()) {
-    case NodeType::Str: return "\"" + std::string(n.str().view()) + "\"";
+    case NodeType::Str: return std::string("\"").append(n.str().view()).append("\"");
     case NodeType::Int: return std::to_string(n.num());
     case NodeType::List: {
         std::string s = "[";
@@ -60,7 +60,7 @@ TEST(ContainerEdit, AKeyFromTheValueACoercionReplacesIsRead) {
             if (insert) edit.insertKey(0, key)->setInt(1, 0);
             else edit.child(key)->setInt(1, 0);
             edit.commit();
-            EXPECT_EQ(Show(node), "{" + std::string(text) + ":1,}");
+            EXPECT_EQ(Show(node), std::string("{").append(text).append(":1,}"));
         }
     }
 }

@@ -1,6 +1,6 @@
 // Edge cases of the object interface, seen from a host that only has the
 // module's exports. The unit tests cover each case in detail; these check
-// that the module's copy of the code behaves the same across dlopen.
+// that the module's copy of the code behaves the same across loading by path.
 #include "tests/object/host_module.h"
 
 namespace host {
@@ -96,7 +96,7 @@ TEST(HostEdges, SerializationArgumentsPublish) {
 TEST(HostEdges, LateBoundFailures) {
     auto v = Create();
     LateBound late(v.get());
-    LPOLESTR names[] = {const_cast<LPOLESTR>(u"NoSuchMember")};
+    LPOLESTR names[] = {OleName(u"NoSuchMember")};
     DISPID id = 0;
     EXPECT_EQ(v->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(id, DISPID_UNKNOWN);
@@ -104,16 +104,17 @@ TEST(HostEdges, LateBoundFailures) {
     EXPECT_EQ(late.method(u"GetBytes", {}, result.out()), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(late.put(u"Count", {Typed(VT_I4, 1)}), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(late.method(u"RemoveElement", {}), DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(late.method(u"RemoveElement", {Typed(VT_DATE)}), DISP_E_TYPEMISMATCH);
+    // The type information coerces a date to the index and calls the method.
+    EXPECT_EQ(late.method(u"RemoveElement", {Typed(VT_DATE)}), ByDispatch(DISP_E_TYPEMISMATCH, DISP_E_EXCEPTION));
     EXPECT_EQ(late.argErr, 0u);
     VARIANT missing = Typed(VT_ERROR);
     missing.scode = DISP_E_PARAMNOTFOUND;
-    EXPECT_EQ(late.method(u"RemoveElement", {missing}), DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(late.method(u"RemoveElement", {missing}), ByDispatch(DISP_E_PARAMNOTOPTIONAL, DISP_E_TYPEMISMATCH));
     EXPECT_EQ(late.method(u"RemoveElement", {Typed(VT_I4, 0)}), DISP_E_EXCEPTION);
     EXPECT_EQ(late.excep.scode, E_INVALIDARG);
     UINT count = 5;
     EXPECT_EQ(v->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, ByDispatch(0u, 1u));
 }
 
 }  // namespace

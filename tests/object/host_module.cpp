@@ -8,13 +8,18 @@
 namespace host {
 namespace {
 
-// Every test needs every export: a missing one ends the run.
+// Every test needs every function: a missing one ends the run.
 template <class F>
-void Require(void* handle, const char* name, F& function) {
+void Require(zk::test::ModuleHandle handle, const char* name, F& function) {
     if (!zk::test::Resolve(handle, name, function)) {
-        std::fprintf(stderr, "libzk_data.so does not export %s\n", name);
+        std::fprintf(stderr, "%s: no function %s\n", ZK_DATA_MODULE_PATH, name);
         std::abort();
     }
+}
+
+template <class F>
+void RequirePlatform(zk::test::ModuleHandle handle, const char* name, F& function) {
+    Require(zk::test::PlatformLibrary(handle, name), name, function);
 }
 
 ModuleApi api;
@@ -38,33 +43,33 @@ ModuleApi& Api() {
     if (api.handle) return api;
     api.handle = zk::test::OpenModule();
     if (!api.handle) {
-        std::fprintf(stderr, "cannot load %s: %s\n", ZK_DATA_MODULE_PATH, dlerror());
+        std::fprintf(stderr, "cannot load %s: %s\n", ZK_DATA_MODULE_PATH, zk::test::LoadError().c_str());
         std::abort();
     }
     Require(api.handle, "DllGetClassObject", api.DllGetClassObject);
     Require(api.handle, "DllCanUnloadNow", api.DllCanUnloadNow);
     Require(api.handle, "DllRegisterServer", api.DllRegisterServer);
     Require(api.handle, "DllUnregisterServer", api.DllUnregisterServer);
-    Require(api.handle, "SysAllocString", api.SysAllocString);
-    Require(api.handle, "SysAllocStringLen", api.SysAllocStringLen);
-    Require(api.handle, "SysStringLen", api.SysStringLen);
-    Require(api.handle, "SysFreeString", api.SysFreeString);
-    Require(api.handle, "SafeArrayCreateVector", api.SafeArrayCreateVector);
-    Require(api.handle, "SafeArrayAccessData", api.SafeArrayAccessData);
-    Require(api.handle, "SafeArrayUnaccessData", api.SafeArrayUnaccessData);
-    Require(api.handle, "SafeArrayDestroy", api.SafeArrayDestroy);
-    Require(api.handle, "SafeArrayGetDim", api.SafeArrayGetDim);
-    Require(api.handle, "SafeArrayGetLBound", api.SafeArrayGetLBound);
-    Require(api.handle, "SafeArrayGetUBound", api.SafeArrayGetUBound);
-    Require(api.handle, "VariantInit", api.VariantInit);
-    Require(api.handle, "VariantClear", api.VariantClear);
-    Require(api.handle, "SetLastError", api.SetLastError);
-    Require(api.handle, "GetLastError", api.GetLastError);
+    RequirePlatform(api.handle, "SysAllocString", api.SysAllocString);
+    RequirePlatform(api.handle, "SysAllocStringLen", api.SysAllocStringLen);
+    RequirePlatform(api.handle, "SysStringLen", api.SysStringLen);
+    RequirePlatform(api.handle, "SysFreeString", api.SysFreeString);
+    RequirePlatform(api.handle, "SafeArrayCreateVector", api.SafeArrayCreateVector);
+    RequirePlatform(api.handle, "SafeArrayAccessData", api.SafeArrayAccessData);
+    RequirePlatform(api.handle, "SafeArrayUnaccessData", api.SafeArrayUnaccessData);
+    RequirePlatform(api.handle, "SafeArrayDestroy", api.SafeArrayDestroy);
+    RequirePlatform(api.handle, "SafeArrayGetDim", api.SafeArrayGetDim);
+    RequirePlatform(api.handle, "SafeArrayGetLBound", api.SafeArrayGetLBound);
+    RequirePlatform(api.handle, "SafeArrayGetUBound", api.SafeArrayGetUBound);
+    RequirePlatform(api.handle, "VariantInit", api.VariantInit);
+    RequirePlatform(api.handle, "VariantClear", api.VariantClear);
+    RequirePlatform(api.handle, "SetLastError", api.SetLastError);
+    RequirePlatform(api.handle, "GetLastError", api.GetLastError);
     return api;
 }
 
 void UnloadModule() {
-    if (api.handle) dlclose(api.handle);
+    if (api.handle) zk::test::CloseModule(api.handle);
     api = ModuleApi{};
 }
 

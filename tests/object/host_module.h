@@ -1,42 +1,44 @@
-// The test host's view of libzk_data.so: the module is loaded once with
-// dlopen, every function is resolved with dlsym, and everything the host
-// receives is freed with the module's own functions.
+// The test host's view of the module: it is loaded once (module_loader.h),
+// every function is resolved by name, and everything the host receives is
+// freed with the platform's functions, which a host finds in the module
+// itself on Linux and in oleaut32 on Windows.
 #pragma once
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/support/com_ref.h"
+#include "tests/support/late_binding.h"
+#include "tests/support/module_loader.h"
+#include "tests/support/wide_text.h"
 #include "zk_data/zk_data.h"
 
 namespace host {
 
 struct ModuleApi {
-    void* handle = nullptr;
+    zk::test::ModuleHandle handle = nullptr;
     PFN_DllGetClassObject DllGetClassObject = nullptr;
     PFN_DllCanUnloadNow DllCanUnloadNow = nullptr;
     PFN_DllRegisterServer DllRegisterServer = nullptr;
     PFN_DllRegisterServer DllUnregisterServer = nullptr;
-    PFN_SysAllocString SysAllocString = nullptr;
-    PFN_SysAllocStringLen SysAllocStringLen = nullptr;
-    PFN_SysStringLen SysStringLen = nullptr;
-    PFN_SysFreeString SysFreeString = nullptr;
-    PFN_SafeArrayCreateVector SafeArrayCreateVector = nullptr;
-    PFN_SafeArrayAccessData SafeArrayAccessData = nullptr;
-    PFN_SafeArrayUnaccessData SafeArrayUnaccessData = nullptr;
-    PFN_SafeArrayDestroy SafeArrayDestroy = nullptr;
-    PFN_SafeArrayGetDim SafeArrayGetDim = nullptr;
-    PFN_SafeArrayGetBound SafeArrayGetLBound = nullptr;
-    PFN_SafeArrayGetBound SafeArrayGetUBound = nullptr;
-    PFN_VariantInit VariantInit = nullptr;
-    PFN_VariantClear VariantClear = nullptr;
-    PFN_SetLastError SetLastError = nullptr;
-    PFN_GetLastError GetLastError = nullptr;
+    decltype(&::SysAllocString) SysAllocString = nullptr;
+    decltype(&::SysAllocStringLen) SysAllocStringLen = nullptr;
+    decltype(&::SysStringLen) SysStringLen = nullptr;
+    decltype(&::SysFreeString) SysFreeString = nullptr;
+    decltype(&::SafeArrayCreateVector) SafeArrayCreateVector = nullptr;
+    decltype(&::SafeArrayAccessData) SafeArrayAccessData = nullptr;
+    decltype(&::SafeArrayUnaccessData) SafeArrayUnaccessData = nullptr;
+    decltype(&::SafeArrayDestroy) SafeArrayDestroy = nullptr;
+    decltype(&::SafeArrayGetDim) SafeArrayGetDim = nullptr;
+    decltype(&::SafeArrayGetLBound) SafeArrayGetLBound = nullptr;
+    decltype(&::SafeArrayGetUBound) SafeArrayGetUBound = nullptr;
+    decltype(&::VariantInit) VariantInit = nullptr;
+    decltype(&::VariantClear) VariantClear = nullptr;
+    decltype(&::SetLastError) SetLastError = nullptr;
+    decltype(&::GetLastError) GetLastError = nullptr;
 };
 
 // Loaded on first use; the environment in host_main.cpp checks at the end
@@ -44,15 +46,19 @@ struct ModuleApi {
 ModuleApi& Api();
 void UnloadModule();
 
+using zk::test::ByDispatch;
 using zk::test::ObjectIn;
+using zk::test::Ole;
+using zk::test::OleName;
 using zk::test::Ref;
 using zk::test::Typed;
+using zk::test::U16;
 
 // Owns one BSTR made by the module.
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(const char16_t* text) : s_(Api().SysAllocString(text)) {}
+    explicit Bstr(const char16_t* text) : s_(Api().SysAllocString(Ole(text))) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { Api().SysFreeString(s_); }
@@ -62,7 +68,7 @@ public:
         s_ = nullptr;
         return &s_;
     }
-    std::u16string text() const { return s_ ? std::u16string(s_, Api().SysStringLen(s_)) : std::u16string(); }
+    std::u16string text() const { return s_ ? U16(s_, Api().SysStringLen(s_)) : std::u16string(); }
 
 private:
     BSTR s_ = nullptr;
@@ -105,7 +111,7 @@ public:
     explicit LateBound(IDispatch* target) : target_(target) {}
 
     DISPID id(const char16_t* name) {
-        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        LPOLESTR names[] = {OleName(name)};
         DISPID id = DISPID_UNKNOWN;
         EXPECT_EQ(target_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << std::string(name, name + 1);
         return id;

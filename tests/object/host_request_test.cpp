@@ -49,13 +49,13 @@ TEST(HostRequest, ThroughInvoke) {
     EXPECT_EQ(late.get(u"Count", {}, result.out()), S_OK);
     EXPECT_EQ(result.lVal, 2);
     EXPECT_EQ(late.method(u"KeyAt", {Typed(VT_I4, 1)}, result.out()), S_OK);
-    EXPECT_EQ(std::u16string(result.bstrVal), u"n");
+    EXPECT_EQ(U16(result.bstrVal), u"n");
     EXPECT_EQ(late.get(u"Item", {BstrArg(name)}, result.out()), S_OK);
     auto child = ObjectIn(result);
     Var text;
     EXPECT_EQ(LateBound(child.get()).get(u"Value", {}, text.out()), S_OK);
     ASSERT_EQ(text.vt, VT_BSTR);
-    EXPECT_EQ(std::u16string(text.bstrVal), u"abc");
+    EXPECT_EQ(U16(text.bstrVal), u"abc");
 
     if (!CanWrite(value.get())) GTEST_SKIP() << "the module has no JSON writer yet";
     Ref<IDataBytes> bytes;

@@ -9,6 +9,7 @@
 
 #include "object/data_object.h"
 #include "tests/support/com_ref.h"
+#include "tests/support/wide_text.h"
 
 namespace zk::test {
 
@@ -16,8 +17,8 @@ namespace zk::test {
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(const char16_t* text) : s_(SysAllocString(text)) {}
-    Bstr(const char16_t* text, UINT length) : s_(SysAllocStringLen(text, length)) {}
+    explicit Bstr(const char16_t* text) : s_(SysAllocString(Ole(text))) {}
+    Bstr(const char16_t* text, UINT length) : s_(SysAllocStringLen(Ole(text), length)) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(s_); }
@@ -28,7 +29,7 @@ public:
         s_ = nullptr;
         return &s_;
     }
-    std::u16string text() const { return s_ ? std::u16string(s_, SysStringLen(s_)) : std::u16string(); }
+    std::u16string text() const { return s_ ? U16(s_, SysStringLen(s_)) : std::u16string(); }
 
 private:
     BSTR s_ = nullptr;
@@ -57,7 +58,7 @@ inline void SetI4(VARIANT& v, LONG value) {
 inline void SetText(Var& v, const char16_t* text) {
     VariantClear(&v);
     v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
+    v.bstrVal = SysAllocString(Ole(text));
 }
 
 inline void SetBytes(Var& v, const std::string& bytes) {

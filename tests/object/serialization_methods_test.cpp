@@ -1,9 +1,9 @@
 // Format, caller-buffer and byte-array methods, and what they leave in the
 // thread's last-error slot.
-#include <thread>
 
 #include "object/publish_error.h"
 #include "tests/object/object_test_support.h"
+#include "tests/support/other_thread.h"
 #include "zk_data/codec/error_codes.h"
 #include "zk_data/codec/format_switch.h"
 
@@ -222,14 +222,14 @@ TEST(Load, ArrayBehavesAsLoadWithItsData) {
 }
 
 TEST(LastError, PublishErrorIsPerThread) {
-    PublishError(err::BufferTooSmall);
-    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
     DWORD seenByOther = 1;
-    std::thread other([&] {
+    OtherThread other([&] {
         seenByOther = GetLastError();
         PublishError(err::StreamFailure);
     });
-    other.join();
+    PublishError(err::BufferTooSmall);
+    EXPECT_EQ(GetLastError(), err::BufferTooSmall);
+    other.run();
     EXPECT_EQ(seenByOther, 0u);
     EXPECT_EQ(GetLastError(), err::BufferTooSmall);
     PublishError(0);

@@ -174,12 +174,12 @@ TEST(Strings, NullStringsAreEmpty) {
 
 TEST(Strings, StringEqualComparesUtf8) {
     auto v = NewValue();
-    EXPECT_EQ(v->StringEqual(u""), S_FALSE);  // not a string
+    EXPECT_EQ(v->StringEqual(Ole(u"")), S_FALSE);  // not a string
     v->SetStringA("\xE4\xB8\xAD");
-    EXPECT_EQ(v->StringEqual(u"\u4E2D"), S_OK);
-    EXPECT_EQ(v->StringEqual(u"\u4E2Dx"), S_FALSE);
+    EXPECT_EQ(v->StringEqual(Ole(u"\u4E2D")), S_OK);
+    EXPECT_EQ(v->StringEqual(Ole(u"\u4E2Dx")), S_FALSE);
     v->put_Kind(11);
-    EXPECT_EQ(v->StringEqual(u"\u4E2D"), S_OK);  // kind plays no part
+    EXPECT_EQ(v->StringEqual(Ole(u"\u4E2D")), S_OK);  // kind plays no part
 }
 
 TEST(Strings, SetStringATakesBytesAsTheyAre) {

@@ -103,7 +103,7 @@ TEST(ValuePut, StringsAndByteArrays) {
     Var out;
     v->get_Value(out.out());
     ASSERT_EQ(out.vt, VT_BSTR);
-    EXPECT_EQ(std::u16string(out.bstrVal), u"ab\u4E2D");
+    EXPECT_EQ(U16(out.bstrVal), u"ab\u4E2D");
 
     Var bytes;
     SetBytes(bytes, std::string("\x00\x01\x02", 3));
@@ -119,7 +119,7 @@ TEST(ValuePut, BstrStopsAtItsFirstZero) {
     auto v = NewValue();
     Var text;
     text.vt = VT_BSTR;
-    text.bstrVal = SysAllocStringLen(u"a\0b", 3);
+    text.bstrVal = SysAllocStringLen(Ole(u"a\0b"), 3);
     v->put_Value(text);
     EXPECT_EQ(BytesOf(v.get()), "a");
 }
@@ -286,7 +286,7 @@ TEST(IsEqual, StringsAndArrays) {
     v->SetBytes(bytes, 3);
     Var text;
     text.vt = VT_BSTR;
-    text.bstrVal = SysAllocStringLen(u"a\0b", 3);
+    text.bstrVal = SysAllocStringLen(Ole(u"a\0b"), 3);
     EXPECT_TRUE(Equal(v.get(), text));  // the whole stored length, any kind
     Var shorter;
     SetText(shorter, u"a");

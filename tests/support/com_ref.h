@@ -1,6 +1,6 @@
 // Owners of the interface references a test receives, and the short ways to
 // make and take apart VARIANT arguments that need no platform function.
-// Header-only: host tests that reach the module through dlopen use it too.
+// Header-only: host tests that reach the module by loading it use it too.
 #pragma once
 
 #include <gtest/gtest.h>

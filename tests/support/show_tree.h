@@ -22,7 +22,7 @@ inline std::string Show(const DataNode& n, UsualKinds usual = {}) {
     int32_t plain = 0;
     switch (n.type()) {
     case NodeType::Str:
-        s = "\"" + std::string(n.str().view()) + "\"";
+        s.append("\"").append(n.str().view()).append("\"");
         plain = usual.str;
         break;
     case NodeType::Int:
@@ -30,13 +30,15 @@ inline std::string Show(const DataNode& n, UsualKinds usual = {}) {
         plain = usual.num;
         break;
     case NodeType::List:
-        for (const NodeRef& item : n.list()) s += (s.empty() ? "" : ",") + Show(*item, usual);
-        s = "[" + s + "]";
+        s = "[";
+        for (const NodeRef& item : n.list()) s.append(s.size() > 1 ? "," : "").append(Show(*item, usual));
+        s += "]";
         break;
     case NodeType::Map:
+        s = "{";
         for (const MapValue::Entry& e : n.map())
-            s += (s.empty() ? "" : ",") + std::string(e.key.view()) + ":" + Show(*e.child, usual);
-        s = "{" + s + "}";
+            s.append(s.size() > 1 ? "," : "").append(e.key.view()).append(":").append(Show(*e.child, usual));
+        s += "}";
         break;
     default: return "~";
     }

@@ -3,19 +3,15 @@
 // trailing-byte warnings.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/built_file.h"
+#include "tests/support/subprocess.h"
 #include "zk_data/codec/format_names.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,9 +34,8 @@ std::string Example(const std::string& name) { return std::string(ZKDATA_EXAMPLE
 class Zkdata : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zkdata_test.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        dir_ = zk::test::MakeScratchDirectory("zkdata_test");
+        ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -52,22 +47,11 @@ protected:
 
     // Runs the tool with args, input as its standard input, and collects
     // exit status, standard output and standard error.
-    Outcome run(std::vector<std::string> args, const std::string& input = "") const {
+    Outcome run(const std::vector<std::string>& args, const std::string& input = "") const {
         put("stdin", input);
-        posix_spawn_file_actions_t io;
-        posix_spawn_file_actions_init(&io);
-        posix_spawn_file_actions_addopen(&io, 0, file("stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&io, 1, file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&io, 2, file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        args.insert(args.begin(), ZKDATA_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid;
-        int status = -1;
-        if (posix_spawn(&pid, ZKDATA_PATH, &io, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
-        posix_spawn_file_actions_destroy(&io);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(file("stdout")), Slurp(file("stderr"))};
+        int status = zk::test::RunProgram(zk::test::BuiltFile(ZKDATA_PATH), args, file("stdin"), file("stdout"),
+                                          file("stderr"));
+        return {status, Slurp(file("stdout")), zk::test::LinuxLineEnds(Slurp(file("stderr")))};
     }
     // The output of a run that must succeed without a word on standard error.
     std::string ok(const std::vector<std::string>& args, const std::string& input = "") const {
@@ -261,7 +245,7 @@ TEST_F(Zkdata, HelpNamesEveryFlagAliasAndKind) {
     for (const zk::NamedIntKind& k : zk::IntKindTable()) {
         bool listed = false;
         for (const char* after : {",", ";", "\n", " "})
-            listed |= help.find(" " + std::string(k.name) + after) != std::string::npos;
+            listed |= help.find(std::string(" ").append(k.name).append(after)) != std::string::npos;
         EXPECT_TRUE(listed) << k.name;
     }
 }
