@@ -6,7 +6,7 @@
 namespace host {
 namespace {
 
-LONG Get(IDataValue* v, HRESULT (IDataValue::*getter)(LONG*)) {
+LONG Get(IDataValue* v, HRESULT (STDMETHODCALLTYPE IDataValue::*getter)(LONG*)) {
     LONG n = -1;
     (v->*getter)(&n);
     return n;

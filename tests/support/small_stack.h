@@ -26,16 +26,18 @@ namespace zk::test_support {
 
 #ifdef _WIN32
 
+template <class F>
+DWORD WINAPI RunThread(void* f) {
+    (*static_cast<F*>(f))();
+    return 0;
+}
+
 // Runs f on a thread whose stack is the given size. The size must be the
 // reservation: a plain size is only what is committed at first, and the
 // thread would get the program's default stack.
 template <class F>
 void RunOnStack(size_t bytes, F f) {
-    auto run = [](void* p) -> DWORD {
-        (*static_cast<F*>(p))();
-        return 0;
-    };
-    HANDLE thread = CreateThread(nullptr, bytes, run, &f, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    HANDLE thread = CreateThread(nullptr, bytes, RunThread<F>, &f, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
