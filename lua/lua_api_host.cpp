@@ -40,9 +40,14 @@ HMODULE LuaModule() noexcept try {
     return nullptr;
 }
 
+// GetProcAddress sets the thread's last error when a name is missing; the
+// lookup must not change what a method publishes there.
 void* Symbol(const char* name) {
+    DWORD lastError = GetLastError();
     static const HMODULE module = LuaModule();
-    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+    void* found = module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+    SetLastError(lastError);
+    return found;
 }
 #else
 void* Symbol(const char* name) { return dlsym(RTLD_DEFAULT, name); }

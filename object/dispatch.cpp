@@ -38,11 +38,6 @@ const DispatchEntry* FindEntry(std::span<const DispatchEntry> table, DISPID id, 
 
 bool IsPut(const DispatchEntry& entry) { return entry.kind & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF); }
 
-bool WellFormed(const DISPPARAMS* params) {
-    return params && (params->rgvarg || !params->cArgs) && params->cNamedArgs <= params->cArgs &&
-           (params->rgdispidNamedArgs || !params->cNamedArgs);
-}
-
 // A put takes its value as the one named argument DISPID_PROPERTYPUT; no
 // other named argument is known, as parameter names are not published.
 HRESULT CheckNamedArguments(const DispatchEntry& entry, const DISPPARAMS& params) {
@@ -88,7 +83,7 @@ HRESULT DispatchGetIDsOfNames(std::span<const DispatchEntry> table, REFIID riid,
 HRESULT DispatchInvoke(std::span<const DispatchEntry> table, void* self, DISPID id, REFIID riid, WORD flags,
                        DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!WellFormed(params)) return E_INVALIDARG;
+    if (!DispatchParamsWellFormed(params)) return E_INVALIDARG;
     const DispatchEntry* entry = FindEntry(table, id, flags);
     if (!entry || !entry->thunk) return DISP_E_MEMBERNOTFOUND;
     if (HRESULT hr = CheckNamedArguments(*entry, *params); FAILED(hr)) return hr;

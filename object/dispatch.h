@@ -45,6 +45,12 @@ struct DispatchEntry {
     UINT argumentCount() const { return paramCount - (hasResult() ? 1 : 0); }
 };
 
+// Arguments Invoke can read: present where counted, no more named than given.
+inline bool DispatchParamsWellFormed(const DISPPARAMS* params) {
+    return params && (params->rgvarg || !params->cArgs) && params->cNamedArgs <= params->cArgs &&
+           (params->rgdispidNamedArgs || !params->cNamedArgs);
+}
+
 #ifdef _WIN32
 
 // On Windows the module's own type library serves late binding: one
@@ -77,8 +83,12 @@ public:
         if (SUCCEEDED(hr)) (*ppTInfo)->AddRef();
         return hr;
     }
+    // The platform's type information writes through what it is given, so
+    // null arrays are refused here, with the Linux table's answers.
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (!ids) return E_POINTER;
+        if (!names || count == 0) return E_INVALIDARG;
         ITypeInfo* info;
         HRESULT hr = DispatchTypeInfo(self(), &info);
         return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
@@ -86,6 +96,7 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* excepInfo, UINT* argErr) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (!DispatchParamsWellFormed(params)) return E_INVALIDARG;
         ITypeInfo* info;
         if (HRESULT hr = DispatchTypeInfo(self(), &info); FAILED(hr)) return hr;
         if (DispatchRestricted(self(), id)) return DISP_E_MEMBERNOTFOUND;
