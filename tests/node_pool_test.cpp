@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/known_fault.h"
 #include "zk_data/value/data_node.h"
 
 namespace zk {
@@ -29,8 +28,6 @@ void FreeSlots(const std::vector<void*>& slots) {
 
 // mingw-w64's emulated thread-local storage frees a thread's cache before the
 // destructor that hands it back runs, which then sees an empty cache.
-constexpr const char* kRetiredCacheIsLost = "the slots a thread caches are lost when it ends (value/node_pool.cpp)";
-
 size_t ChunksAfterTrim() {
     NodePool::trim();
     return NodePool::stats().chunks;
@@ -80,7 +77,6 @@ TEST(NodePool, FreedSlotsAreReused) {
 }
 
 TEST(NodePool, SlotsFreedOnAnotherThreadComeBackWhenItEnds) {
-    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     std::vector<void*> slots = AllocateSlots(4 * NodePool::kSlotsPerChunk);
     // The freeing thread keeps some of them in its own magazines until it
@@ -90,7 +86,6 @@ TEST(NodePool, SlotsFreedOnAnotherThreadComeBackWhenItEnds) {
 }
 
 TEST(NodePool, TreeBuiltOnOneThreadDiesOnAnother) {
-    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     auto* root = new DataNode;
     std::thread([&] {
@@ -108,7 +103,6 @@ TEST(NodePool, TreeBuiltOnOneThreadDiesOnAnother) {
 }
 
 TEST(NodePool, ManyThreadsTradeSlots) {
-    ZK_KNOWN_WINDOWS_FAULT(kRetiredCacheIsLost);
     size_t before = ChunksAfterTrim();
     constexpr int kThreads = 4;
     std::vector<std::vector<void*>> handoff(kThreads);

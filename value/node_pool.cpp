@@ -6,6 +6,10 @@
 #include <new>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "value/fault_injection.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -250,32 +254,135 @@ Depot& TheDepot() {
     return *depot;
 }
 
-// Per-thread state. Constant-initialised and trivially destructible, so the
-// fast paths reach it without a guard; Retirer hands it back at thread end.
+// Per-thread state; RetireCache hands it back to the depot at thread end.
 struct ThreadCache {
     Magazine loaded;  // allocations pop here, frees push here
     Magazine spare;   // empty, or a full magazine to swap in
     Fresh fresh;      // allocations take from here once loaded is empty
     bool registered = false;
     bool retired = false;
+#ifdef _WIN32
+    HANDLE owner = nullptr;     // the thread, to tell when a retired cache is free to reuse
+    ThreadCache* next = nullptr;  // in the list of retired caches
+#endif
 };
-thread_local ThreadCache tCache;
 
 // After retirement loaded.count reads as full, so every free takes the slow
 // path, which files the slot straight into the depot.
 constexpr size_t kRetired = ~size_t{0};
 
+void RetireCache(ThreadCache& c) {
+    Depot& depot = TheDepot();
+    depot.give(std::exchange(c.loaded, Magazine{}));
+    depot.give(std::exchange(c.spare, Magazine{}));
+    depot.give(c.fresh.linked());
+    c.loaded.count = kRetired;
+    c.retired = true;
+}
+
+#ifdef _WIN32
+// Windows: thread_local storage is emulated there, and a thread's emulated
+// storage is freed before its thread_local destructors run, so a destructor
+// could not reach the cache. The cache lives on the heap instead, found
+// through a thread_local pointer, and a fiber-local slot's callback retires it
+// when the thread ends (the callback gets the cache, not the thread's
+// storage). A retired cache is reused by a later thread once its own thread
+// has ended, so ending threads costs nothing that accumulates.
+class CacheRegistry;
+CacheRegistry& Registry();
+
+class CacheRegistry {
+public:
+    CacheRegistry() : slot_(FlsAlloc(&Retire)) {}
+    // Retires the cache of every thread still running (the module is going).
+    ~CacheRegistry() {
+        if (slot_ != FLS_OUT_OF_INDEXES) FlsFree(slot_);
+    }
+
+    // A cache for the calling thread, or null when none can be made.
+    ThreadCache* attach() noexcept {
+        ThreadCache* c = reuse();
+        if (!c) c = new (std::nothrow) ThreadCache;
+        if (!c) return nullptr;
+        HANDLE process = GetCurrentProcess();
+        if (!DuplicateHandle(process, GetCurrentThread(), process, &c->owner, SYNCHRONIZE, FALSE, 0)) c->owner = nullptr;
+        // Without the slot the cache is never retired: its thread keeps its
+        // cached slots, as every thread did before it ended.
+        if (slot_ != FLS_OUT_OF_INDEXES) FlsSetValue(slot_, c);
+        c->registered = true;
+        return c;
+    }
+
+private:
+    static void NTAPI Retire(void* cache) {
+        auto* c = static_cast<ThreadCache*>(cache);
+        RetireCache(*c);
+        std::lock_guard<std::mutex> guard(Registry().mutex_);
+        c->next = Registry().retired_;
+        Registry().retired_ = c;
+    }
+
+    // A retired cache whose thread has ended, made fresh.
+    ThreadCache* reuse() noexcept {
+        std::lock_guard<std::mutex> guard(mutex_);
+        for (ThreadCache** link = &retired_; *link; link = &(*link)->next) {
+            ThreadCache* c = *link;
+            if (c->owner && WaitForSingleObject(c->owner, 0) == WAIT_OBJECT_0) {
+                *link = c->next;
+                CloseHandle(c->owner);
+                *c = ThreadCache{};
+                return c;
+            }
+        }
+        return nullptr;
+    }
+
+    friend CacheRegistry& Registry();
+    DWORD slot_;
+    std::mutex mutex_;
+    ThreadCache* retired_ = nullptr;
+};
+
+CacheRegistry& Registry() {
+    static CacheRegistry registry;
+    return registry;
+}
+
+// Serves a thread for which no cache could be made: retired from the start,
+// so every allocation and free goes through the depot, and never written.
+ThreadCache& Unregistered() {
+    static ThreadCache c = [] {
+        ThreadCache r;
+        r.loaded.count = kRetired;
+        r.retired = true;
+        return r;
+    }();
+    return c;
+}
+
+thread_local ThreadCache* tCache = nullptr;
+
+ThreadCache& LocalCache() noexcept {
+    if (ThreadCache* c = tCache) return *c;
+    DWORD lastError = GetLastError();  // the platform calls below may change it
+    ThreadCache* c = Registry().attach();
+    SetLastError(lastError);
+    if (!c) return Unregistered();
+    tCache = c;
+    return *c;
+}
+
+void Register(ThreadCache& c) { c.registered = true; }
+#else
+// Constant-initialised and trivially destructible, so the fast paths reach
+// it without a guard; Retirer hands it back at thread end.
+thread_local ThreadCache tCache;
+
+ThreadCache& LocalCache() noexcept { return tCache; }
+
 struct Retirer {
     bool armed = false;
-    ~Retirer() {
-        ThreadCache& c = tCache;
-        Depot& depot = TheDepot();
-        depot.give(std::exchange(c.loaded, Magazine{}));
-        depot.give(std::exchange(c.spare, Magazine{}));
-        depot.give(c.fresh.linked());
-        c.loaded.count = kRetired;
-        c.retired = true;
-    }
+    ~Retirer() { RetireCache(tCache); }
 };
 thread_local Retirer tRetirer;
 
@@ -283,6 +390,7 @@ void Register(ThreadCache& c) {
     c.registered = true;
     tRetirer.armed = true;  // first use constructs it and queues its destructor
 }
+#endif
 
 void* Refill(ThreadCache& c) {
     if (c.retired) {
@@ -319,14 +427,14 @@ void Spill(ThreadCache& c, void* p) noexcept {
 
 void* NodePool::allocate() {
     if (fault::ShouldFail()) throw std::bad_alloc();
-    ThreadCache& c = tCache;
+    ThreadCache& c = LocalCache();
     if (c.loaded.head) return c.loaded.pop();
     if (!c.fresh.empty()) return c.fresh.take();
     return Refill(c);
 }
 
 void NodePool::deallocate(void* slot) noexcept {
-    ThreadCache& c = tCache;
+    ThreadCache& c = LocalCache();
     if (c.loaded.count < kBatch && c.registered) {
         c.loaded.push(slot);
         return;
@@ -337,7 +445,7 @@ void NodePool::deallocate(void* slot) noexcept {
 }
 
 void NodePool::trim() noexcept {
-    ThreadCache& c = tCache;
+    ThreadCache& c = LocalCache();
     if (!c.retired) {
         TheDepot().give(std::exchange(c.loaded, Magazine{}));
         TheDepot().give(std::exchange(c.spare, Magazine{}));
