@@ -4,7 +4,6 @@
 // the Lua API on its own.
 #include "tests/lua/lua_test_support.h"
 #include "tests/object/object_test_support.h"
-#include "tests/support/known_fault.h"
 #include "tests/support/module_loader.h"
 #include "zk_data/codec/error_codes.h"
 
@@ -64,8 +63,6 @@ TEST_F(LuaMethodsTest, ReadFromLuaPublishesTheBridgeCode) {
 }
 
 TEST(LuaMethodsMemory, PushToLuaOutOfLuaMemoryIsOutOfMemory) {
-    ZK_KNOWN_WINDOWS_FAULT("looking for the host's Lua leaves GetProcAddress's 127 as the last error "
-                           "(lua/lua_api_host.cpp), and E_OUTOFMEMORY publishes nothing over it");
     BudgetedLua lua;
     auto v = NewValue();
     for (int i = 0; i < 100; ++i)
