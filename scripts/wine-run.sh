@@ -5,7 +5,8 @@
 #
 #   scripts/wine-run.sh program.exe [arguments...]
 #
-# The prefix is $WINEPREFIX, else build-windows/wineprefix, made on first use.
+# The prefix is $WINEPREFIX, else build-windows/wineprefix; Wine makes it on
+# first use.
 # Carriage returns at line ends are dropped from both outputs, so that CTest
 # and gtest_discover_tests read the program's text-mode lines as they read a
 # Linux program's. The exit status is the program's.
@@ -16,15 +17,6 @@ export WINEPREFIX=${WINEPREFIX:-$root/build-windows/wineprefix}
 # low byte) as status; the debugger's ending is sometimes 0.
 export WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset DISPLAY
-
-# Parallel tests must not each make the prefix.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  (
-    flock 9
-    [ -f "$WINEPREFIX/system.reg" ] || "$WINELOADER" wineboot --init >/dev/null 2>&1
-  ) 9>"$WINEPREFIX/.init.lock"
-fi
 
 # Through files, not pipes: Wine's own background processes, started by the
 # first program of a session, inherit its output and would hold a pipe open.
