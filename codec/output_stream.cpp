@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "codec/thread_slot.h"
+
 namespace zk {
 namespace {
 
@@ -16,24 +18,34 @@ constexpr size_t kMaxSpare = size_t{64} << 20;
 struct SpareBlock {
     char* data = nullptr;
     size_t capacity = 0;
+    SpareBlock() = default;
+    SpareBlock(const SpareBlock&) = delete;
+    SpareBlock& operator=(const SpareBlock&) = delete;
     ~SpareBlock() { std::free(data); }
 };
 
-thread_local SpareBlock spare;
+// Null only where the platform cannot keep one for this thread.
+SpareBlock* Spare() noexcept {
+    static ThreadSlot<SpareBlock> spares;
+    return spares.get();
+}
 
 }  // namespace
 
 void ReleaseSpareOutput() noexcept {
-    std::free(spare.data);
-    spare.data = nullptr;
-    spare.capacity = 0;
+    if (SpareBlock* spare = Spare()) {
+        std::free(spare->data);
+        spare->data = nullptr;
+        spare->capacity = 0;
+    }
 }
 
 OutputStream::~OutputStream() {
-    if (data_ && capacity_ <= kMaxSpare && capacity_ > spare.capacity) {
-        std::free(spare.data);
-        spare.data = data_;
-        spare.capacity = capacity_;
+    SpareBlock* spare = data_ && capacity_ <= kMaxSpare ? Spare() : nullptr;
+    if (spare && capacity_ > spare->capacity) {
+        std::free(spare->data);
+        spare->data = data_;
+        spare->capacity = capacity_;
     } else {
         std::free(data_);
     }
@@ -44,11 +56,11 @@ OutputStream::~OutputStream() {
 // tell the two apart.
 bool OutputStream::grow(size_t needed) {
     if (needed > kMaxSize) return false;
-    if (!data_ && spare.data) {
-        data_ = spare.data;
-        capacity_ = spare.capacity;
-        spare.data = nullptr;
-        spare.capacity = 0;
+    if (SpareBlock* spare = data_ ? nullptr : Spare(); spare && spare->data) {
+        data_ = spare->data;
+        capacity_ = spare->capacity;
+        spare->data = nullptr;
+        spare->capacity = 0;
         if (capacity_ >= needed) return true;
     }
     size_t cap = capacity_ < 256 ? 256 : capacity_ * 2;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <new>
 
+#include "codec/thread_slot.h"
 #include "zk_data/text/gbk.h"
 #include "zk_data/text/text_convert.h"
 
@@ -41,7 +42,10 @@ private:
     ByteString document_;
 };
 
-thread_local NameProbe tlsNameProbe;
+ThreadSlot<NameProbe>& NameProbes() {
+    static ThreadSlot<NameProbe> probes;
+    return probes;
+}
 
 // A UTF-16 unit the reader's parser takes from a GBK pair: it refuses
 // surrogates, U+FFFE, U+FFFF and the controls XML lacks.
@@ -110,7 +114,10 @@ bool IsXmlText(std::string_view s) {
 namespace xml_detail {
 // The ASCII bytes of name are name characters already.
 bool IsNonAsciiXmlName(std::string_view name, bool gbk) {
-    return !gbk && IsXmlText(name) && tlsNameProbe.accepts(name);
+    if (gbk || !IsXmlText(name)) return false;
+    NameProbe* probe = NameProbes().get();
+    if (!probe) throw std::bad_alloc();
+    return probe->accepts(name);
 }
 }  // namespace xml_detail
 

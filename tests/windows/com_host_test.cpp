@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cwctype>
 #include <map>
 #include <string>
@@ -517,6 +518,63 @@ TEST_F(ComHostTest, TheModuleStaysWhileAnythingHoldsIt) {
     EXPECT_EQ(factory_->LockServer(FALSE), S_OK);
     factory_.reset();
     EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+
+// VBScript passes a variable to a method by reference, as VT_VARIANT|VT_BYREF:
+// a VARIANT parameter follows it one level.
+TEST_F(ComHostTest, AVariantByReferenceIsFollowedOneLevel) {
+    Ref<IDataValue> value = create();
+    Variant text(L"abc");
+    VARIANT byReference;
+    byReference.vt = VT_VARIANT | VT_BYREF;
+    byReference.pvarVal = &text.v;
+    EXPECT_EQ(Call(value.get(), DISPID_VALUE, DISPATCH_PROPERTYPUT, {&byReference}).status, S_OK);
+    BSTR back = nullptr;
+    ASSERT_EQ(value->GetString(&back), S_OK);
+    EXPECT_EQ(View(back), L"abc");
+    SysFreeString(back);
+    Call equal(value.get(), DISPID_DV_ISEQUAL, DISPATCH_METHOD, {&byReference});
+    ASSERT_EQ(equal.status, S_OK);
+    EXPECT_EQ(equal.result.v.boolVal, VARIANT_TRUE);
+}
+
+// A host thread that used the DLL, then freed it, ends, and the DLL goes with
+// the last FreeLibrary: nothing the thread left keeps the DLL or blocks the
+// thread's end.
+DWORD WINAPI WriteAndFree(void* status) {
+    HMODULE module = LoadLibraryW(ModulePath().c_str());
+    if (!module) return 1;
+    auto getClassObject = Export<PFN_DllGetClassObject>(module, "DllGetClassObject");
+    Ref<IClassFactory> factory;
+    Ref<IDataValue> value;
+    if (getClassObject(CLSID_DataObject, IID_IClassFactory, factory.outVoid()) == S_OK &&
+        factory->CreateInstance(nullptr, IID_IDataValue, value.outVoid()) == S_OK) {
+        value->put_Type(kMap);
+        value->put_Format(kJson);
+        ULONG size = 0;
+        *static_cast<HRESULT*>(status) = value->WriteToBuffer(nullptr, &size);
+    }
+    value.reset();
+    factory.reset();
+    FreeLibrary(module);
+    return 0;
+}
+
+TEST(ComHostThreads, AThreadEndsAfterItFreedTheDll) {
+    HRESULT written = S_OK;
+    HANDLE thread = CreateThread(nullptr, 0, WriteAndFree, &written, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    DWORD waited = WaitForSingleObject(thread, 20000);
+    CloseHandle(thread);
+    if (waited != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the thread did not end within 20 s";
+        std::fflush(stdout);
+        // A thread stuck in its end would stop the process's end too.
+        TerminateProcess(GetCurrentProcess(), 1);
+    }
+    EXPECT_EQ(written, E_FAIL);  // the size query
+    EXPECT_EQ(GetModuleHandleW(ModulePath().c_str()), nullptr) << "the DLL is still loaded";
 }
 
 }  // namespace
