@@ -62,6 +62,10 @@ HRESULT DispatchTypeInfo(const IDataBytes*, ITypeInfo** info) noexcept;
 // is for early binding only. Valid once DispatchTypeInfo has succeeded.
 bool DispatchRestricted(const IDataValue*, DISPID id) noexcept;
 bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept;
+// Whether parameter `index` of the member (id, invoke kind) is an out
+// parameter. Valid once DispatchTypeInfo has succeeded.
+bool DispatchIsOut(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept;
+bool DispatchIsOut(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept;
 // At module unload.
 void ReleaseTypeInformation() noexcept;
 
@@ -100,11 +104,44 @@ public:
         ITypeInfo* info;
         if (HRESULT hr = DispatchTypeInfo(self(), &info); FAILED(hr)) return hr;
         if (DispatchRestricted(self(), id)) return DISP_E_MEMBERNOTFOUND;
-        return info->Invoke(self(), id, flags, params, result, excepInfo, argErr);
+        // Scripts pass variables by reference (VT_VARIANT|VT_BYREF); the
+        // platform hands such an argument on as it is, so an in parameter
+        // gets the variant it points to, as the Linux table gives it.
+        VARIANTARG followed[kMaxDispatchParams];
+        DISPPARAMS call = *params;
+        if (FollowReferences(id, flags, *params, followed)) call.rgvarg = followed;
+        return info->Invoke(self(), id, flags, &call, result, excepInfo, argErr);
     }
 
 private:
     Iface* self() { return this; }
+
+    // Copies the arguments into `followed`, each by-reference VARIANT of an
+    // in parameter replaced by a shallow copy of what it points to; false
+    // when there is none (or too many arguments to be a call of ours).
+    bool FollowReferences(DISPID id, WORD flags, const DISPPARAMS& params, VARIANTARG* followed) {
+        if (params.cArgs > kMaxDispatchParams) return false;
+        bool any = false;
+        for (UINT i = 0; i < params.cArgs; ++i) {
+            followed[i] = params.rgvarg[i];
+            const VARIANTARG& arg = params.rgvarg[i];
+            if (arg.vt != (VT_VARIANT | VT_BYREF) || !arg.pvarVal) continue;
+            // Named arguments come first; the positional ones follow, last first.
+            bool in;
+            if (i >= params.cNamedArgs) {
+                in = !DispatchIsOut(self(), id, flags, params.cArgs - 1 - i);
+            } else {
+                DISPID name = params.rgdispidNamedArgs[i];
+                in = name == DISPID_PROPERTYPUT ||
+                     (name >= 0 && !DispatchIsOut(self(), id, flags, static_cast<UINT>(name)));
+            }
+            if (in) {
+                followed[i] = *arg.pvarVal;
+                any = true;
+            }
+        }
+        return any;
+    }
 };
 
 #else

@@ -8,6 +8,7 @@
 // restricted take raw pointers; Invoke refuses them (the holder remembers
 // their DISPIDs), as the Linux dispatch table does.
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 
 #include "object/dispatch.h"
@@ -45,6 +46,13 @@ public:
     // DISPIDs 0 to 63 marked restricted in the library.
     bool restricted(DISPID id) const { return id >= 0 && id < 64 && (restricted_ >> id & 1); }
 
+    // Whether parameter `index` of the member (id, kind) is an out parameter.
+    bool isOut(DISPID id, WORD kind, UINT index) const {
+        for (size_t i = 0; i < memberCount_; ++i)
+            if (members_[i].id == id && (members_[i].kind & kind)) return index < 8 && (members_[i].outs >> index & 1);
+        return false;
+    }
+
     void release() {
         std::lock_guard<std::mutex> guard(mutex_);
         if (info_) info_->Release();
@@ -67,30 +75,43 @@ private:
             info->Release();
             info = extended;
         }
-        restricted_ = RestrictedIds(info);
+        readMembers(info);
         info_ = info;
         return S_OK;
     }
 
-    static uint64_t RestrictedIds(ITypeInfo* info) {
-        uint64_t ids = 0;
+    // Reads which members are restricted and which parameters are out
+    // parameters from the functions the library describes.
+    void readMembers(ITypeInfo* info) {
         TYPEATTR* attributes;
-        if (FAILED(info->GetTypeAttr(&attributes))) return ids;
-        for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        if (FAILED(info->GetTypeAttr(&attributes))) return;
+        for (UINT i = 0; i < attributes->cFuncs && memberCount_ < std::size(members_); ++i) {
             FUNCDESC* function;
             if (FAILED(info->GetFuncDesc(i, &function))) continue;
             if ((function->wFuncFlags & FUNCFLAG_FRESTRICTED) && function->memid >= 0 && function->memid < 64)
-                ids |= uint64_t{1} << function->memid;
+                restricted_ |= uint64_t{1} << function->memid;
+            Member member{function->memid, static_cast<WORD>(function->invkind), 0};
+            for (SHORT p = 0; p < function->cParams && p < 8; ++p)
+                if (function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FOUT)
+                    member.outs |= static_cast<uint8_t>(1u << p);
+            members_[memberCount_++] = member;
             info->ReleaseFuncDesc(function);
         }
         info->ReleaseTypeAttr(attributes);
-        return ids;
     }
+
+    struct Member {
+        DISPID id;
+        WORD kind;     // INVOKE_FUNC, INVOKE_PROPERTYGET, ...
+        uint8_t outs;  // bit p: parameter p is an out parameter
+    };
 
     const IID& iid_;
     std::mutex mutex_;
     ITypeInfo* info_ = nullptr;
     uint64_t restricted_ = 0;
+    Member members_[64] = {};
+    size_t memberCount_ = 0;
 };
 
 TypeInfoHolder dataValueInfo(IID_IDataValue);
@@ -105,6 +126,14 @@ HRESULT DispatchTypeInfo(const IDataBytes*, ITypeInfo** info) noexcept { return 
 bool DispatchRestricted(const IDataValue*, DISPID id) noexcept { return dataValueInfo.restricted(id); }
 
 bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept { return dataBytesInfo.restricted(id); }
+
+bool DispatchIsOut(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept {
+    return dataValueInfo.isOut(id, kind, index);
+}
+
+bool DispatchIsOut(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept {
+    return dataBytesInfo.isOut(id, kind, index);
+}
 
 void ReleaseTypeInformation() noexcept {
     dataValueInfo.release();

@@ -9,9 +9,9 @@
 ' its only argument: Wine's cscript reads script files in the ANSI code page
 ' only, and its VBScript has no ChrW.
 '
-' VBScript hands a variable to a method by reference (VT_VARIANT|VT_BYREF),
-' which the VARIANT parameters of the Windows module do not follow; values
-' therefore go in as expressions, which are passed by value.
+' VBScript hands a variable to a method by reference (VT_VARIANT|VT_BYREF);
+' the module's VARIANT parameters follow it one level, so variables go in as
+' they are.
 Option Explicit
 
 Const E_INVALIDARG = &H80070057
@@ -111,9 +111,9 @@ Sub CopiesThroughValue(map)
     Set copy = Create()
     Set copy.Value = map
     Check "Value putref with an object copies its tree", copy.Type = MAP_TYPE And copy.Count = map.Count
-    Check "IsEqual of the copy", copy.IsEqual(map.Value) = True  ' Value get: the object itself
+    Check "IsEqual of the copy", copy.IsEqual(map) = True
     copy.Item("extra") = 1
-    Check "IsEqual after the copy changed", copy.IsEqual(map.Value) = False
+    Check "IsEqual after the copy changed", copy.IsEqual(map) = False
     Check "the original does not see the copy's change", map.HasItem("extra") = False
 End Sub
 
@@ -121,7 +121,7 @@ Sub CarriesText()
     Dim node
     Check "the text read is 4 UTF-16 units", Len(text) = 4
     Set node = Create()
-    node.Value = text & ""
+    node.Value = text
     Check "Kind of a text", node.Kind = TEXT_KIND
     Check "the text is stored as 9 bytes of UTF-8", node.Count = 9
     Check "GetString gives the text back", node.GetString() = text
