@@ -62,10 +62,11 @@ HRESULT DispatchTypeInfo(const IDataBytes*, ITypeInfo** info) noexcept;
 // is for early binding only. Valid once DispatchTypeInfo has succeeded.
 bool DispatchRestricted(const IDataValue*, DISPID id) noexcept;
 bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept;
-// Whether parameter `index` of the member (id, invoke kind) is an out
-// parameter. Valid once DispatchTypeInfo has succeeded.
-bool DispatchIsOut(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept;
-bool DispatchIsOut(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept;
+// VT_EMPTY when parameter `index` of the member (id, invoke kind) is an in
+// parameter; for an out parameter, the type it points to. Valid once
+// DispatchTypeInfo has succeeded.
+VARTYPE DispatchOutType(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept;
+VARTYPE DispatchOutType(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept;
 // At module unload.
 void ReleaseTypeInformation() noexcept;
 
@@ -104,44 +105,75 @@ public:
         ITypeInfo* info;
         if (HRESULT hr = DispatchTypeInfo(self(), &info); FAILED(hr)) return hr;
         if (DispatchRestricted(self(), id)) return DISP_E_MEMBERNOTFOUND;
-        // Scripts pass variables by reference (VT_VARIANT|VT_BYREF); the
-        // platform hands such an argument on as it is, so an in parameter
-        // gets the variant it points to, as the Linux table gives it.
-        VARIANTARG followed[kMaxDispatchParams];
+        // Scripts pass variables by reference (VT_VARIANT|VT_BYREF), and the
+        // platform hands such an argument on as it is. As the Linux table
+        // does, an in parameter gets the variant the reference points to, and
+        // a string out parameter is stored into it.
+        References refs;
         DISPPARAMS call = *params;
-        if (FollowReferences(id, flags, *params, followed)) call.rgvarg = followed;
-        return info->Invoke(self(), id, flags, &call, result, excepInfo, argErr);
+        if (refs.follow(*this, id, flags, *params)) call.rgvarg = refs.args;
+        HRESULT hr = info->Invoke(self(), id, flags, &call, result, excepInfo, argErr);
+        refs.storeOuts(*params, SUCCEEDED(hr));
+        return hr;
     }
 
 private:
     Iface* self() { return this; }
 
-    // Copies the arguments into `followed`, each by-reference VARIANT of an
-    // in parameter replaced by a shallow copy of what it points to; false
-    // when there is none (or too many arguments to be a call of ours).
-    bool FollowReferences(DISPID id, WORD flags, const DISPPARAMS& params, VARIANTARG* followed) {
-        if (params.cArgs > kMaxDispatchParams) return false;
-        bool any = false;
-        for (UINT i = 0; i < params.cArgs; ++i) {
-            followed[i] = params.rgvarg[i];
-            const VARIANTARG& arg = params.rgvarg[i];
-            if (arg.vt != (VT_VARIANT | VT_BYREF) || !arg.pvarVal) continue;
-            // Named arguments come first; the positional ones follow, last first.
-            bool in;
-            if (i >= params.cNamedArgs) {
-                in = !DispatchIsOut(self(), id, flags, params.cArgs - 1 - i);
-            } else {
-                DISPID name = params.rgdispidNamedArgs[i];
-                in = name == DISPID_PROPERTYPUT ||
-                     (name >= 0 && !DispatchIsOut(self(), id, flags, static_cast<UINT>(name)));
-            }
-            if (in) {
-                followed[i] = *arg.pvarVal;
+    // The out type of the parameter that argument i of rgvarg fills: named
+    // arguments come first, the positional ones follow, last first.
+    VARTYPE outType(DISPID id, WORD flags, const DISPPARAMS& params, UINT i) {
+        if (i >= params.cNamedArgs) return DispatchOutType(self(), id, flags, params.cArgs - 1 - i);
+        DISPID name = params.rgdispidNamedArgs[i];
+        if (name < 0) return VT_EMPTY;  // DISPID_PROPERTYPUT: the value put
+        return DispatchOutType(self(), id, flags, static_cast<UINT>(name));
+    }
+
+    struct References {
+        VARIANTARG args[kMaxDispatchParams];
+        BSTR outs[kMaxDispatchParams] = {};
+        bool isOut[kMaxDispatchParams] = {};
+
+        // Copies the arguments, replacing each by-reference VARIANT as said
+        // above; false when none is replaced (or when there are too many
+        // arguments to be a call of ours).
+        bool follow(DispatchImpl& self, DISPID id, WORD flags, const DISPPARAMS& params) {
+            if (params.cArgs > kMaxDispatchParams) return false;
+            bool any = false;
+            for (UINT i = 0; i < params.cArgs; ++i) {
+                args[i] = params.rgvarg[i];
+                const VARIANTARG& arg = params.rgvarg[i];
+                if (arg.vt != (VT_VARIANT | VT_BYREF) || !arg.pvarVal) continue;
+                VARTYPE out = self.outType(id, flags, params, i);
+                if (out == VT_EMPTY) {
+                    args[i] = *arg.pvarVal;
+                } else if (out == VT_BSTR) {
+                    args[i].vt = VT_BSTR | VT_BYREF;
+                    args[i].pbstrVal = &outs[i];
+                    isOut[i] = true;
+                } else {
+                    continue;
+                }
                 any = true;
             }
+            return any;
         }
-        return any;
-    }
+
+        // Hands the strings the method gave back to the caller's variants.
+        void storeOuts(const DISPPARAMS& params, bool succeeded) {
+            for (UINT i = 0; i < kMaxDispatchParams; ++i) {
+                if (!isOut[i]) continue;
+                if (!succeeded) {
+                    SysFreeString(outs[i]);
+                    continue;
+                }
+                VARIANT* target = params.rgvarg[i].pvarVal;
+                VariantClear(target);
+                target->vt = VT_BSTR;
+                target->bstrVal = outs[i];
+            }
+        }
+    };
 };
 
 #else

@@ -46,11 +46,13 @@ public:
     // DISPIDs 0 to 63 marked restricted in the library.
     bool restricted(DISPID id) const { return id >= 0 && id < 64 && (restricted_ >> id & 1); }
 
-    // Whether parameter `index` of the member (id, kind) is an out parameter.
-    bool isOut(DISPID id, WORD kind, UINT index) const {
+    // VT_EMPTY for an in parameter `index` of the member (id, kind); for an
+    // out parameter, the type it points to.
+    VARTYPE outType(DISPID id, WORD kind, UINT index) const {
         for (size_t i = 0; i < memberCount_; ++i)
-            if (members_[i].id == id && (members_[i].kind & kind)) return index < 8 && (members_[i].outs >> index & 1);
-        return false;
+            if (members_[i].id == id && (members_[i].kind & kind))
+                return index < kMaxDispatchParams ? members_[i].outs[index] : VARTYPE(VT_EMPTY);
+        return VT_EMPTY;
     }
 
     void release() {
@@ -90,10 +92,13 @@ private:
             if (FAILED(info->GetFuncDesc(i, &function))) continue;
             if ((function->wFuncFlags & FUNCFLAG_FRESTRICTED) && function->memid >= 0 && function->memid < 64)
                 restricted_ |= uint64_t{1} << function->memid;
-            Member member{function->memid, static_cast<WORD>(function->invkind), 0};
-            for (SHORT p = 0; p < function->cParams && p < 8; ++p)
-                if (function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FOUT)
-                    member.outs |= static_cast<uint8_t>(1u << p);
+            Member member{function->memid, static_cast<WORD>(function->invkind), {}};
+            for (SHORT p = 0; p < function->cParams && p < SHORT(kMaxDispatchParams); ++p) {
+                const ELEMDESC& param = function->lprgelemdescParam[p];
+                if (!(param.paramdesc.wParamFlags & PARAMFLAG_FOUT)) continue;
+                const TYPEDESC& type = param.tdesc;
+                member.outs[p] = type.vt == VT_PTR && type.lptdesc ? type.lptdesc->vt : VARTYPE(VT_PTR);
+            }
             members_[memberCount_++] = member;
             info->ReleaseFuncDesc(function);
         }
@@ -102,8 +107,8 @@ private:
 
     struct Member {
         DISPID id;
-        WORD kind;     // INVOKE_FUNC, INVOKE_PROPERTYGET, ...
-        uint8_t outs;  // bit p: parameter p is an out parameter
+        WORD kind;                         // INVOKE_FUNC, INVOKE_PROPERTYGET, ...
+        VARTYPE outs[kMaxDispatchParams];  // as outType answers
     };
 
     const IID& iid_;
@@ -127,12 +132,12 @@ bool DispatchRestricted(const IDataValue*, DISPID id) noexcept { return dataValu
 
 bool DispatchRestricted(const IDataBytes*, DISPID id) noexcept { return dataBytesInfo.restricted(id); }
 
-bool DispatchIsOut(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept {
-    return dataValueInfo.isOut(id, kind, index);
+VARTYPE DispatchOutType(const IDataValue*, DISPID id, WORD kind, UINT index) noexcept {
+    return dataValueInfo.outType(id, kind, index);
 }
 
-bool DispatchIsOut(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept {
-    return dataBytesInfo.isOut(id, kind, index);
+VARTYPE DispatchOutType(const IDataBytes*, DISPID id, WORD kind, UINT index) noexcept {
+    return dataBytesInfo.outType(id, kind, index);
 }
 
 void ReleaseTypeInformation() noexcept {
