@@ -26,4 +26,7 @@ status=0
 "$WINELOADER" "$@" >"$out" 2>"$err" || status=$?
 sed 's/\r$//' "$out"
 sed 's/\r$//' "$err" >&2
+if [ "$status" != 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: $1 ended with status $status and wrote nothing" >&2
+fi
 exit "$status"
