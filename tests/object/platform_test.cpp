@@ -41,11 +41,8 @@ struct CountingUnknown : IUnknown {
 TEST(Layout, StructuresHaveThePlatformOffsets) {
     EXPECT_EQ(sizeof(VARIANT), 24u);
     EXPECT_EQ(offsetof(VARIANT, lVal), 8u);
-#ifdef _WIN32
-    EXPECT_EQ(offsetof(VARIANT, pRecInfo), 16u);  // an anonymous member in the Windows headers
-#else
-    EXPECT_EQ(offsetof(VARIANT, brecord.pRecInfo), 16u);
-#endif
+    EXPECT_EQ(offsetof(VARIANT, pvRecord), 8u);
+    EXPECT_EQ(offsetof(VARIANT, pRecInfo), 16u);
     EXPECT_EQ(offsetof(SAFEARRAY, cLocks), 8u);
     EXPECT_EQ(offsetof(SAFEARRAY, rgsabound), 24u);
     EXPECT_EQ(offsetof(DISPPARAMS, cArgs), 16u);

@@ -226,7 +226,7 @@ struct tagVARIANT {
                 struct {
                     PVOID pvRecord;
                     IRecordInfo* pRecInfo;
-                } brecord;
+                };  // anonymous, as in the platform's headers
             };
         };
         DECIMAL decVal;
