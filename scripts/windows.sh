@@ -163,7 +163,7 @@ test_suites() {
   local log=$cache/x86_64/ctest.log
   if ctest --test-dir "$cache/x86_64" -j"$(nproc)" --timeout 300 --output-on-failure --repeat until-pass:2 \
        >"$log" 2>&1; then
-    grep -E 'Test +#[0-9]+: .*Failed' "$log" | sed 's/^/  passed on its second run: /' >&2 || true
+    grep -E 'Test +#[0-9]+: .*\*\*\*Failed' "$log" | sed 's/^/  passed on its second run: /' >&2 || true
     sed -n '/tests passed/,$p' "$log"
   else
     grep -vE '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|Skipped) )' "$log" >&2
